@@ -1,0 +1,7 @@
+#include "host/Object.h"
+
+namespace strand::detail {
+
+void registerHostClasses() {}
+
+}  // namespace strand::detail
