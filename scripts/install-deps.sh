@@ -11,6 +11,7 @@ PACKAGES=(
     libcli11-dev libsimdjson-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     lua5.4 liblua5.4-dev mawk miller
+    locales
 )
 
 missing=()
@@ -20,16 +21,22 @@ for p in "${PACKAGES[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    echo "install-deps: all ${#PACKAGES[@]} packages present"
-    exit 0
-fi
-
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq || true
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all ${#PACKAGES[@]} packages present"
+else
+    echo "install-deps: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq || true
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests check that numbers are read the same under a locale with a decimal comma.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    echo "install-deps: generating the de_DE.UTF-8 locale"
+    $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "install-deps: could not generate de_DE.UTF-8 (locale tests will skip)"
+fi

@@ -14,7 +14,7 @@ namespace strand {
 
 template <typename T>
 class Array {
-public:
+  public:
     using value_type = T;
     using iterator = typename std::vector<T>::iterator;
     using const_iterator = typename std::vector<T>::const_iterator;
@@ -50,7 +50,8 @@ public:
     }
     // Inserts before position i; i may equal the size (appends).
     void insertAt(size_t i, T item) {
-        if (i > m_items.size()) throw InvalidIndexException(int64_t(i), int64_t(m_items.size()));
+        if (i > m_items.size())
+            throw InvalidIndexException(int64_t(i), int64_t(m_items.size()));
         m_items.insert(m_items.begin() + std::ptrdiff_t(i), std::move(item));
     }
     void removeAt(size_t i) {
@@ -72,9 +73,10 @@ public:
 
     bool operator==(const Array& other) const { return m_items == other.m_items; }
 
-private:
+  private:
     void check(size_t i) const {
-        if (i >= m_items.size()) throw InvalidIndexException(int64_t(i), int64_t(m_items.size()) - 1);
+        if (i >= m_items.size())
+            throw InvalidIndexException(int64_t(i), int64_t(m_items.size()) - 1);
     }
 
     std::vector<T> m_items;

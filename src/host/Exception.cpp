@@ -17,7 +17,8 @@ String Exception::getMessage() const {
 String Exception::getErrorMessageBlock() const {
     String block(String::View{});
     for (size_t i = 0; i < m_messages.size(); ++i) {
-        if (i) block.append(u'\n');
+        if (i)
+            block.append(u'\n');
         block.append(m_messages[i]);
     }
     return block;
@@ -25,7 +26,8 @@ String Exception::getErrorMessageBlock() const {
 
 const char* Exception::what() const noexcept {
     try {
-        if (m_what.empty()) m_what = getErrorMessageBlock().toUtf8();
+        if (m_what.empty())
+            m_what = getErrorMessageBlock().toUtf8();
     } catch (...) {
         return "strand::Exception";
     }

@@ -13,7 +13,7 @@
 namespace strand {
 
 class Exception : public std::exception {
-public:
+  public:
     Exception() = default;
     // The text is taken as it is, never as a format.
     explicit Exception(const String& text) { m_messages.push_back(text.isNull() ? String::empty() : text); }
@@ -46,21 +46,21 @@ public:
     String getErrorMessageBlock() const;
     const char* what() const noexcept override;
 
-private:
+  private:
     std::vector<String> m_messages;
     mutable std::string m_what;
 };
 
 // Raised when memory runs out, or a size asked for cannot be allocated.
 class MemoryException : public Exception {
-public:
+  public:
     MemoryException() : Exception(u"Out of memory") {}
     explicit MemoryException(const String& text) : Exception(text) {}
 };
 
 // Raised by Array and the host collections for a position outside 0 to size - 1.
 class InvalidIndexException : public Exception {
-public:
+  public:
     InvalidIndexException(int64_t index, int64_t lastValid)
         : Exception(u"Invalid index %lld: the valid indices are 0 to %lld", index, lastValid),
           m_index(index),
@@ -68,7 +68,7 @@ public:
     int64_t getIndex() const noexcept { return m_index; }
     int64_t getLastValidIndex() const noexcept { return m_lastValid; }
 
-private:
+  private:
     int64_t m_index;
     int64_t m_lastValid;
 };

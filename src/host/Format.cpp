@@ -1,5 +1,6 @@
 #include "host/Format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -50,13 +51,15 @@ void FormatArg::appendText(String& out) const {
         case Kind::Unsigned: {
             char buf[24];
             auto r = std::to_chars(buf, buf + sizeof buf, uint64_t(m_int));
-            for (char* p = buf; p < r.ptr; ++p) out.append(char16_t(*p));
+            for (char* p = buf; p < r.ptr; ++p)
+                out.append(char16_t(*p));
             return;
         }
         case Kind::Integer: {
             char buf[24];
             auto r = std::to_chars(buf, buf + sizeof buf, m_int);
-            for (char* p = buf; p < r.ptr; ++p) out.append(char16_t(*p));
+            for (char* p = buf; p < r.ptr; ++p)
+                out.append(char16_t(*p));
             return;
         }
     }
@@ -73,7 +76,8 @@ void appendDouble(String& out, double value) {
     }
     char buf[32];
     auto r = std::to_chars(buf, buf + sizeof buf, value);
-    for (char* p = buf; p < r.ptr; ++p) out.append(char16_t(*p));
+    for (char* p = buf; p < r.ptr; ++p)
+        out.append(char16_t(*p));
 }
 
 String doubleToString(double value) {
@@ -85,7 +89,8 @@ String doubleToString(double value) {
 namespace {
 
 int clampTo(int v, size_t limit) {
-    if (v < 0) return v;
+    if (v < 0)
+        return v;
     return size_t(v) > limit ? int(limit) : v;
 }
 
@@ -94,11 +99,13 @@ void pad(String& out, const FormatSpec& spec, std::string_view sign, std::string
          std::string_view body, bool allowZeroPad, size_t maxPiece) {
     size_t len = sign.size() + prefix.size() + body.size();
     size_t width = spec.width > 0 ? size_t(spec.width) : 0;
-    size_t fill = width > len ? width - len : 0;
+    // Padding beyond the cap would be cut anyway; what remains is the start of the full piece.
+    size_t fill = std::min(width > len ? width - len : 0, maxPiece);
     String piece(String::View{});
     piece.reserve(len + fill);
     auto put = [&piece](std::string_view s) {
-        for (char c : s) piece.append(char16_t(static_cast<unsigned char>(c)));
+        for (char c : s)
+            piece.append(char16_t(static_cast<unsigned char>(c)));
     };
     if (spec.leftAlign) {
         put(sign), put(prefix), put(body);
@@ -111,7 +118,8 @@ void pad(String& out, const FormatSpec& spec, std::string_view sign, std::string
         piece.append(fill, u' ');
         put(sign), put(prefix), put(body);
     }
-    if (piece.length() > maxPiece) piece.resize(maxPiece);
+    if (piece.length() > maxPiece)
+        piece.resize(maxPiece);
     out.append(piece);
 }
 
@@ -124,13 +132,15 @@ void formatInteger(String& out, const FormatSpec& spec, const FormatArg& arg, si
     const bool fromDouble = arg.kind() == FormatArg::Kind::Double;
     if (isSigned) {
         int64_t v = spec.wide64 ? raw : int64_t(int32_t(uint32_t(uint64_t(raw))));
-        if (fromDouble) v = spec.wide64 ? truncToInt64(arg.number()) : truncToInt32(arg.number());
+        if (fromDouble)
+            v = spec.wide64 ? truncToInt64(arg.number()) : truncToInt32(arg.number());
         magnitude = v < 0 ? uint64_t(0) - uint64_t(v) : uint64_t(v);
         sign = v < 0 ? "-" : (spec.plusSign ? "+" : (spec.spaceSign ? " " : ""));
     } else {
         uint64_t v = spec.wide64 ? uint64_t(raw) : uint64_t(uint32_t(uint64_t(raw)));
         if (fromDouble) {
-            v = spec.wide64 ? uint64_t(truncToInt64(arg.number())) : uint64_t(uint32_t(truncToInt32(arg.number())));
+            v = spec.wide64 ? uint64_t(truncToInt64(arg.number()))
+                            : uint64_t(uint32_t(truncToInt32(arg.number())));
         }
         magnitude = v;
     }
@@ -139,17 +149,23 @@ void formatInteger(String& out, const FormatSpec& spec, const FormatArg& arg, si
     auto r = std::to_chars(digits, digits + sizeof digits, magnitude, base);
     std::string body(digits, r.ptr);
     if (conv == 'X') {
-        for (char& c : body) c = char(std::toupper(static_cast<unsigned char>(c)));
+        for (char& c : body)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
     }
     int precision = clampTo(spec.precision, maxPiece);
-    if (precision == 0 && magnitude == 0) body.clear();
-    if (precision > 0 && body.size() < size_t(precision)) body.insert(0, size_t(precision) - body.size(), '0');
+    if (precision == 0 && magnitude == 0)
+        body.clear();
+    if (precision > 0 && body.size() < size_t(precision))
+        body.insert(0, size_t(precision) - body.size(), '0');
     std::string_view prefix;
     if (spec.alternate && magnitude != 0) {
-        if (conv == 'x') prefix = "0x";
-        if (conv == 'X') prefix = "0X";
+        if (conv == 'x')
+            prefix = "0x";
+        if (conv == 'X')
+            prefix = "0X";
     }
-    if (spec.alternate && conv == 'o' && (body.empty() || body[0] != '0')) body.insert(0, 1, '0');
+    if (spec.alternate && conv == 'o' && (body.empty() || body[0] != '0'))
+        body.insert(0, 1, '0');
     pad(out, spec, sign, prefix, body, spec.precision < 0, maxPiece);
 }
 
@@ -169,7 +185,8 @@ void formatDouble(String& out, const FormatSpec& spec, double value, size_t maxP
     std::string body;
     if (std::isnan(value) || std::isinf(value)) {
         body = std::isnan(value) ? (upper ? "NAN" : "nan") : (upper ? "INF" : "inf");
-        if (std::isnan(value)) sign = spec.plusSign ? "+" : (spec.spaceSign ? " " : "");
+        if (std::isnan(value))
+            sign = spec.plusSign ? "+" : (spec.spaceSign ? " " : "");
         pad(out, spec, sign, "", body, false, maxPiece);
         return;
     }
@@ -214,7 +231,8 @@ void formatDouble(String& out, const FormatSpec& spec, double value, size_t maxP
         body.insert(e == std::string::npos ? body.size() : e, 1, '.');
     }
     if (upper) {
-        for (char& c : body) c = char(std::toupper(static_cast<unsigned char>(c)));
+        for (char& c : body)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
     }
     pad(out, spec, sign, prefix, body, true, maxPiece);
 }
@@ -226,14 +244,18 @@ void formatTextPiece(String& out, const FormatSpec& spec, const FormatArg& arg, 
     } else {
         arg.appendText(text);
     }
-    if (spec.precision >= 0 && text.length() > size_t(spec.precision)) text.resize(size_t(spec.precision));
-    size_t width = spec.width > 0 ? size_t(clampTo(spec.width, maxPiece)) : 0;
-    size_t fill = width > text.length() ? width - text.length() : 0;
+    if (spec.precision >= 0 && text.length() > size_t(spec.precision))
+        text.resize(size_t(spec.precision));
+    size_t width = spec.width > 0 ? size_t(spec.width) : 0;
+    size_t fill = std::min(width > text.length() ? width - text.length() : 0, maxPiece);
     String piece(String::View{});
-    if (!spec.leftAlign) piece.append(fill, u' ');
+    if (!spec.leftAlign)
+        piece.append(fill, u' ');
     piece.append(text);
-    if (spec.leftAlign) piece.append(fill, u' ');
-    if (piece.length() > maxPiece) piece.resize(maxPiece);
+    if (spec.leftAlign)
+        piece.append(fill, u' ');
+    if (piece.length() > maxPiece)
+        piece.resize(maxPiece);
     out.append(piece);
 }
 
@@ -272,12 +294,18 @@ String formatImpl(std::basic_string_view<C> fmt, std::span<const FormatArg> args
         FormatSpec spec;
         for (; j < fmt.size(); ++j) {
             C c = fmt[j];
-            if (c == C('-')) spec.leftAlign = true;
-            else if (c == C('+')) spec.plusSign = true;
-            else if (c == C(' ')) spec.spaceSign = true;
-            else if (c == C('#')) spec.alternate = true;
-            else if (c == C('0')) spec.zeroPad = true;
-            else break;
+            if (c == C('-'))
+                spec.leftAlign = true;
+            else if (c == C('+'))
+                spec.plusSign = true;
+            else if (c == C(' '))
+                spec.spaceSign = true;
+            else if (c == C('#'))
+                spec.alternate = true;
+            else if (c == C('0'))
+                spec.zeroPad = true;
+            else
+                break;
         }
         auto readNumber = [&](int& target) {
             if (j < fmt.size() && fmt[j] == C('*')) {
@@ -292,7 +320,8 @@ String formatImpl(std::basic_string_view<C> fmt, std::span<const FormatArg> args
                 v = std::min<int64_t>(v * 10 + (fmt[j] - C('0')), INT32_MAX);
                 any = true;
             }
-            if (any) target = int(v);
+            if (any)
+                target = int(v);
         };
         readNumber(spec.width);
         if (spec.width < -1) {
@@ -303,12 +332,15 @@ String formatImpl(std::basic_string_view<C> fmt, std::span<const FormatArg> args
             ++j;
             spec.precision = 0;
             readNumber(spec.precision);
-            if (spec.precision < 0) spec.precision = -1;
+            if (spec.precision < 0)
+                spec.precision = -1;
         }
         int longs = 0;
         for (; j < fmt.size() && isLengthModifier(char16_t(fmt[j])); ++j) {
-            if (fmt[j] == C('l')) ++longs;
-            if (fmt[j] == C('j') || fmt[j] == C('z') || fmt[j] == C('t') || fmt[j] == C('q')) longs = 2;
+            if (fmt[j] == C('l'))
+                ++longs;
+            if (fmt[j] == C('j') || fmt[j] == C('z') || fmt[j] == C('t') || fmt[j] == C('q'))
+                longs = 2;
         }
         if (j + 2 < fmt.size() && fmt[j] == C('I') && fmt[j + 1] == C('6') && fmt[j + 2] == C('4')) {
             j += 3;
@@ -322,11 +354,26 @@ String formatImpl(std::basic_string_view<C> fmt, std::span<const FormatArg> args
         spec.conversion = char16_t(fmt[j]);
         const FormatArg* arg = nullptr;
         switch (spec.conversion) {
-            case u'd': case u'i': case u'u': case u'x': case u'X': case u'o':
-            case u'c': case u's': case u'S': case u'e': case u'E': case u'f': case u'F':
-            case u'g': case u'G': case u'a': case u'A':
+            case u'd':
+            case u'i':
+            case u'u':
+            case u'x':
+            case u'X':
+            case u'o':
+            case u'c':
+            case u's':
+            case u'S':
+            case u'e':
+            case u'E':
+            case u'f':
+            case u'F':
+            case u'g':
+            case u'G':
+            case u'a':
+            case u'A':
                 arg = takeArg();
-                if (arg) appendFormatted(out, spec, *arg);
+                if (arg)
+                    appendFormatted(out, spec, *arg);
                 break;
             default:
                 literal(fmt.substr(pct, j + 1 - pct));
@@ -347,14 +394,16 @@ void appendFormatted(String& out, const FormatSpec& spec, const FormatArg& arg, 
         case u'x':
         case u'X':
         case u'o':
-            if (arg.kind() == FormatArg::Kind::Text) return formatTextPiece(out, spec, arg, maxPiece);
+            if (arg.kind() == FormatArg::Kind::Text)
+                return formatTextPiece(out, spec, arg, maxPiece);
             return formatInteger(out, spec, arg, maxPiece);
         case u'c':
         case u's':
         case u'S':
             return formatTextPiece(out, spec, arg, maxPiece);
         default:
-            if (arg.kind() == FormatArg::Kind::Text) return formatTextPiece(out, spec, arg, maxPiece);
+            if (arg.kind() == FormatArg::Kind::Text)
+                return formatTextPiece(out, spec, arg, maxPiece);
             return formatDouble(out, spec, arg.number(), maxPiece);
     }
 }

@@ -1,9 +1,9 @@
 #pragma once
 // Printf-style formatting over 16-bit text. The formats are the system's own message texts and
 // are read the way their authors wrote them: `%s` and `%ls` both take a text, `%c` a 16-bit
-// character, `%d`, `%i` and `%ld` a 32-bit integer (`%lld` a 64-bit one), `%u`, `%x`, `%X` and `%o` an unsigned 32-bit
-// integer, `%e`, `%f`, `%g` (and capitals) a double. Arguments are typed, so a mismatch can never read
-// past the argument list: a text given to `%d` prints as text, a number given to `%s` prints as
+// character, `%d`, `%i` and `%ld` a 32-bit integer (`%lld` a 64-bit one), `%u`, `%x`, `%X` and `%o` an
+// unsigned 32-bit integer, `%e`, `%f`, `%g` (and capitals) a double. Arguments are typed, so a mismatch can
+// never read past the argument list: a text given to `%d` prints as text, a number given to `%s` prints as
 // its shortest text. Numbers are rendered without the C library's locale.
 
 #include <cstdint>
@@ -16,7 +16,7 @@
 namespace strand {
 
 class FormatArg {
-public:
+  public:
     enum class Kind { Integer, Unsigned, Double, Text, Char };
 
     FormatArg(int v) : m_kind(Kind::Integer), m_int(v) {}
@@ -40,7 +40,7 @@ public:
     double number() const;
     void appendText(String& out) const;
 
-private:
+  private:
     Kind m_kind;
     int64_t m_int = 0;
     double m_double = 0;
@@ -86,13 +86,15 @@ String doubleToString(double value);
 // range give -2147483648, as the x86 conversion instruction does. Every truncation of a script
 // number uses it.
 constexpr int32_t truncToInt32(double x) noexcept {
-    if (!(x > -2147483649.0 && x < 2147483648.0)) return INT32_MIN;
+    if (!(x > -2147483649.0 && x < 2147483648.0))
+        return INT32_MIN;
     return static_cast<int32_t>(x);
 }
 
 // The same into 64 bits, with INT64_MIN for NaN, infinities and values out of range.
 constexpr int64_t truncToInt64(double x) noexcept {
-    if (!(x >= -9223372036854775808.0 && x < 9223372036854775808.0)) return INT64_MIN;
+    if (!(x >= -9223372036854775808.0 && x < 9223372036854775808.0))
+        return INT64_MIN;
     return static_cast<int64_t>(x);
 }
 

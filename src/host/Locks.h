@@ -9,11 +9,11 @@
 namespace strand {
 
 class AutoCriticalSection {
-public:
+  public:
     void lock() { m_mutex.lock(); }
     void unlock() { m_mutex.unlock(); }
 
-private:
+  private:
     std::recursive_mutex m_mutex;
 };
 
@@ -21,28 +21,32 @@ private:
 using ForcedCriticalSection = AutoCriticalSection;
 
 class Guard {
-public:
+  public:
     explicit Guard(AutoCriticalSection& section) : m_section(section) { m_section.lock(); }
     ~Guard() { m_section.unlock(); }
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 
-private:
+  private:
     AutoCriticalSection& m_section;
 };
 
 class UnGuard {
-public:
+  public:
     explicit UnGuard(AutoCriticalSection& section) : m_section(section) { m_section.unlock(); }
     ~UnGuard() { m_section.lock(); }
     UnGuard(const UnGuard&) = delete;
     UnGuard& operator=(const UnGuard&) = delete;
 
-private:
+  private:
     AutoCriticalSection& m_section;
 };
 
-inline int32_t InterlockedIncrement(std::atomic<int32_t>& value) noexcept { return ++value; }
-inline int32_t InterlockedDecrement(std::atomic<int32_t>& value) noexcept { return --value; }
+inline int32_t InterlockedIncrement(std::atomic<int32_t>& value) noexcept {
+    return ++value;
+}
+inline int32_t InterlockedDecrement(std::atomic<int32_t>& value) noexcept {
+    return --value;
+}
 
 }  // namespace strand

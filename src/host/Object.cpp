@@ -35,14 +35,16 @@ Registry& populatedRegistry() {
 }  // namespace
 
 bool Object::isA(const ClassTag& tag) const {
-    if (getClassTag() == tag) return true;
+    if (getClassTag() == tag)
+        return true;
     const Class* cls = Class::findClass(tag);
     return cls && cls->isInstance(this);
 }
 
 Ptr<CountedObject> Class::newInstance() const {
-    if (!m_factory) throw Exception(u"Class %s cannot be created", m_tag.getName());
-    return Ptr<CountedObject>(m_factory());
+    if (!m_factory)
+        throw Exception(u"Class %s cannot be created", m_tag.getName());
+    return m_factory();
 }
 
 const Class* Class::findClass(std::string_view tagName) {
@@ -62,13 +64,15 @@ std::vector<std::string> Class::registeredNames() {
     Registry& r = populatedRegistry();
     std::lock_guard lock(r.mutex);
     std::vector<std::string> names;
-    for (const auto& entry : r.classes) names.push_back(entry.first);
+    for (const auto& entry : r.classes)
+        names.push_back(entry.first);
     return names;
 }
 
 Ptr<CountedObject> newInstance(std::string_view tagName) {
     const Class* cls = Class::findClass(tagName);
-    if (!cls || !cls->canCreate()) return nullptr;
+    if (!cls || !cls->canCreate())
+        return nullptr;
     return cls->newInstance();
 }
 

@@ -22,7 +22,7 @@ namespace strand {
 
 // A class's dotted name. Tags compare by name.
 class ClassTag {
-public:
+  public:
     constexpr explicit ClassTag(const char* name) noexcept : m_name(name) {}
     constexpr const char* getName() const noexcept { return m_name; }
     String getWideName() const { return String::fromAscii(m_name); }
@@ -30,7 +30,7 @@ public:
         return m_name == other.m_name || std::strcmp(m_name, other.m_name) == 0;
     }
 
-private:
+  private:
     const char* m_name;
 };
 
@@ -38,7 +38,7 @@ private:
 using ClassTagDecl = ClassTag;
 
 class Object {
-public:
+  public:
     static constexpr ClassTag Tag{"Halvorn.Object"};
 
     Object() = default;
@@ -59,7 +59,7 @@ public:
 // An object with an atomic use count. A new object has the count 0; the first Ptr takes it to 1,
 // and the release that brings it back to 0 calls FinalRelease, which calls deleteInstance.
 class CountedObject : public virtual Object {
-public:
+  public:
     CountedObject() = default;
     // Copies are new objects with their own count.
     CountedObject(const CountedObject&) : Object(), m_refs(0) {}
@@ -73,32 +73,34 @@ public:
     }
     int32_t getRefCount() const noexcept { return m_refs.load(std::memory_order_relaxed); }
 
-protected:
+  protected:
     virtual void FinalRelease() { deleteInstance(); }
 
-private:
+  private:
     mutable std::atomic<int32_t> m_refs{0};
 };
 
 // Counted pointer to a CountedObject (or to an interface that derives from it).
 template <typename T>
 class Ptr {
-public:
+  public:
     Ptr() noexcept = default;
     Ptr(std::nullptr_t) noexcept {}
     Ptr(T* p) noexcept : m_p(p) {
-        if (m_p) m_p->addRef();
+        if (m_p)
+            m_p->addRef();
     }
     Ptr(const Ptr& other) noexcept : Ptr(other.m_p) {}
     Ptr(Ptr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
     template <typename U>
-        requires std::convertible_to<U*, T*>
-    Ptr(const Ptr<U>& other) noexcept : Ptr(static_cast<T*>(other.get())) {}
+    requires std::convertible_to<U*, T*> Ptr(const Ptr<U>& other)
+    noexcept : Ptr(static_cast<T*>(other.get())) {}
     template <typename U>
-        requires std::convertible_to<U*, T*>
-    Ptr(Ptr<U>&& other) noexcept : m_p(other.detach()) {}
+    requires std::convertible_to<U*, T*> Ptr(Ptr<U>&& other)
+    noexcept : m_p(other.detach()) {}
     ~Ptr() {
-        if (m_p) m_p->release();
+        if (m_p)
+            m_p->release();
     }
 
     Ptr& operator=(const Ptr& other) {
@@ -108,7 +110,8 @@ public:
     Ptr& operator=(Ptr&& other) noexcept {
         if (this != &other) {
             T* old = std::exchange(m_p, std::exchange(other.m_p, nullptr));
-            if (old) old->release();
+            if (old)
+                old->release();
         }
         return *this;
     }
@@ -118,9 +121,11 @@ public:
     }
 
     void reset(T* p = nullptr) {
-        if (p) p->addRef();
+        if (p)
+            p->addRef();
         T* old = std::exchange(m_p, p);
-        if (old) old->release();
+        if (old)
+            old->release();
     }
     // Gives up ownership without releasing.
     T* detach() noexcept { return std::exchange(m_p, nullptr); }
@@ -132,7 +137,7 @@ public:
     bool operator==(const Ptr& other) const noexcept { return m_p == other.m_p; }
     bool operator==(std::nullptr_t) const noexcept { return m_p == nullptr; }
 
-private:
+  private:
     T* m_p = nullptr;
 };
 
@@ -154,15 +159,16 @@ Ptr<T> findAs(const Ptr<U>& object) noexcept {
 template <typename T, typename U>
 T* getAs(U* object) {
     T* found = findAs<T>(object);
-    if (!found) throw Exception(u"Object is not a %s", T::Tag.getName());
+    if (!found)
+        throw Exception(u"Object is not a %s", T::Tag.getName());
     return found;
 }
 
 // A registered class or interface: its tag, how to test an object against it, and for creatable
 // classes how to make one.
 class Class {
-public:
-    using Factory = CountedObject* (*)();
+  public:
+    using Factory = Ptr<CountedObject> (*)();
     using Matcher = bool (*)(const Object*);
 
     Class(const ClassTag& tag, Factory factory, Matcher matcher) noexcept
@@ -183,9 +189,9 @@ public:
     static void registerClass(const ClassTag& tag = T::Tag) {
         Factory factory = nullptr;
         if constexpr (requires { T::newInstance(); }) {
-            factory = []() -> CountedObject* { return T::newInstance(); };
+            factory = []() -> Ptr<CountedObject> { return Ptr<CountedObject>(T::newInstance()); };
         } else if constexpr (!std::is_abstract_v<T> && std::is_default_constructible_v<T>) {
-            factory = []() -> CountedObject* { return new T(); };
+            factory = []() -> Ptr<CountedObject> { return Ptr<CountedObject>(new T()); };
         }
         add(Class(tag, factory, [](const Object* o) { return dynamic_cast<const T*>(o) != nullptr; }));
     }
@@ -193,7 +199,7 @@ public:
     // Every registered tag name, sorted.
     static std::vector<std::string> registeredNames();
 
-private:
+  private:
     ClassTag m_tag;
     Factory m_factory;
     Matcher m_matcher;
@@ -201,7 +207,9 @@ private:
 
 // Creates an object by tag name; null when no creatable class has that name.
 Ptr<CountedObject> newInstance(std::string_view tagName);
-inline Ptr<CountedObject> newInstance(const ClassTag& tag) { return newInstance(std::string_view(tag.getName())); }
+inline Ptr<CountedObject> newInstance(const ClassTag& tag) {
+    return newInstance(std::string_view(tag.getName()));
+}
 template <typename T>
 Ptr<T> newInstanceAs(const ClassTag& tag) {
     return findAs<T>(newInstance(tag));
@@ -209,7 +217,7 @@ Ptr<T> newInstanceAs(const ClassTag& tag) {
 
 // Counts the live objects of a class, so that tests and hosts can find objects never released.
 class LeakDetector {
-public:
+  public:
     constexpr explicit LeakDetector(const char* name) noexcept : m_name(name) {}
     void add() noexcept;
     void remove() noexcept { m_count.fetch_sub(1, std::memory_order_relaxed); }
@@ -218,7 +226,7 @@ public:
     // Every detector that has counted an object so far.
     static std::vector<const LeakDetector*> all();
 
-private:
+  private:
     const char* m_name;
     std::atomic<int32_t> m_count{0};
     std::atomic<bool> m_listed{false};
@@ -227,13 +235,13 @@ private:
 // An object that a pool hands out and takes back. onActivate restores the initial state when the
 // pool hands a recycled object out; onDeactivate drops what the object holds when it comes back.
 class PooledObject : public virtual CountedObject {
-public:
+  public:
     virtual void onActivate() {}
     virtual void onDeactivate() {}
 
     bool isInPool() const noexcept { return m_inPool; }
 
-private:
+  private:
     template <typename T, int Limit>
     friend class PooledClassImp;
     bool m_inPool = false;
@@ -244,10 +252,11 @@ private:
 // whenever pools are switched off, they are destroyed.
 template <typename T, int Limit>
 class PooledClassImp {
-public:
+  public:
     explicit PooledClassImp(const char* className) noexcept : m_className(className) {}
     ~PooledClassImp() {
-        for (T* object : m_free) delete object;
+        for (T* object : m_free)
+            delete object;
     }
     PooledClassImp(const PooledClassImp&) = delete;
     PooledClassImp& operator=(const PooledClassImp&) = delete;
@@ -306,7 +315,7 @@ public:
     }
     const char* getClassName() const noexcept { return m_className; }
 
-private:
+  private:
     const char* m_className;
     mutable std::mutex m_mutex;
     std::vector<T*> m_free;

@@ -6,7 +6,9 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool isContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
 
 void appendCodePoint(uint32_t cp, std::u16string& out) {
     if (cp < 0x10000) {
@@ -92,7 +94,8 @@ void appendUtf16ToUtf8(std::u16string_view text, std::string& out) {
             ++i;
             continue;
         }
-        if (c >= 0xD800 && c <= 0xDFFF) c = kReplacement;
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = kReplacement;
         appendUtf8CodePoint(c, out);
     }
 }

@@ -25,7 +25,7 @@ constexpr C upperAsciiCase(C c) noexcept {
 
 template <typename C>
 class BaseString {
-public:
+  public:
     using Char = C;
     using View = std::basic_string_view<C>;
     using Std = std::basic_string<C>;
@@ -34,7 +34,8 @@ public:
     // A default text is null.
     BaseString() noexcept = default;
     BaseString(const C* text) : m_null(text == nullptr) {
-        if (text) m_str = text;
+        if (text)
+            m_str = text;
     }
     BaseString(const C* text, size_t length) : m_str(text, length), m_null(false) {}
     BaseString(View text) : m_str(text), m_null(false) {}
@@ -125,7 +126,8 @@ public:
     void pushBack(C c) { append(c); }
 
     BaseString substr(size_t pos, size_t count = npos) const {
-        if (pos >= m_str.size()) return BaseString(View());
+        if (pos >= m_str.size())
+            return BaseString(View());
         return BaseString(m_str.substr(pos, count));
     }
 
@@ -139,9 +141,11 @@ public:
 
     // Searching folding A to Z.
     size_t findIgnoreCase(View needle, size_t from = 0) const noexcept {
-        if (needle.size() > m_str.size()) return npos;
+        if (needle.size() > m_str.size())
+            return npos;
         for (size_t i = from; i + needle.size() <= m_str.size(); ++i) {
-            if (equalFolded(View(m_str).substr(i, needle.size()), needle)) return i;
+            if (equalFolded(View(m_str).substr(i, needle.size()), needle))
+                return i;
         }
         return npos;
     }
@@ -159,7 +163,8 @@ public:
 
     // Total order: null first, then by code units.
     int compare(const BaseString& other) const noexcept {
-        if (m_null || other.m_null) return int(other.m_null) - int(m_null);
+        if (m_null || other.m_null)
+            return int(other.m_null) - int(m_null);
         int c = m_str.compare(other.m_str);
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
@@ -172,14 +177,17 @@ public:
     bool equalsIgnoreCase(View other) const noexcept { return !m_null && equalFolded(view(), other); }
     // Null first, then by folded code units.
     int compareIgnoreCase(const BaseString& other) const noexcept {
-        if (m_null || other.m_null) return int(other.m_null) - int(m_null);
+        if (m_null || other.m_null)
+            return int(other.m_null) - int(m_null);
         return compareFolded(view(), other.view());
     }
 
     static bool equalFolded(View a, View b) noexcept {
-        if (a.size() != b.size()) return false;
+        if (a.size() != b.size())
+            return false;
         for (size_t i = 0; i < a.size(); ++i) {
-            if (a[i] != b[i] && foldAsciiCase(a[i]) != foldAsciiCase(b[i])) return false;
+            if (a[i] != b[i] && foldAsciiCase(a[i]) != foldAsciiCase(b[i]))
+                return false;
         }
         return true;
     }
@@ -187,7 +195,8 @@ public:
         size_t n = a.size() < b.size() ? a.size() : b.size();
         for (size_t i = 0; i < n; ++i) {
             C x = foldAsciiCase(a[i]), y = foldAsciiCase(b[i]);
-            if (x != y) return x < y ? -1 : 1;
+            if (x != y)
+                return x < y ? -1 : 1;
         }
         return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
     }
@@ -195,26 +204,30 @@ public:
     // h = h * 31 + c over the code units, in unsigned 32-bit arithmetic.
     uint32_t hash() const noexcept {
         uint32_t h = 0;
-        for (C c : m_str) h = h * 31u + uint32_t(c);
+        for (C c : m_str)
+            h = h * 31u + uint32_t(c);
         return h;
     }
     // The same over the folded code units.
     uint32_t hashIgnoreCase() const noexcept { return hashFolded(view()); }
     static uint32_t hashFolded(View text) noexcept {
         uint32_t h = 0;
-        for (C c : text) h = h * 31u + uint32_t(foldAsciiCase(c));
+        for (C c : text)
+            h = h * 31u + uint32_t(foldAsciiCase(c));
         return h;
     }
 
     // Copies with A to Z folded, or a to z raised; other code units unchanged.
     BaseString toLowerAscii() const {
         BaseString r(*this);
-        for (C& c : r.m_str) c = foldAsciiCase(c);
+        for (C& c : r.m_str)
+            c = foldAsciiCase(c);
         return r;
     }
     BaseString toUpperAscii() const {
         BaseString r(*this);
-        for (C& c : r.m_str) c = upperAsciiCase(c);
+        for (C& c : r.m_str)
+            c = upperAsciiCase(c);
         return r;
     }
 
@@ -223,12 +236,13 @@ public:
     static BaseString fromAscii(std::string_view ascii) {
         BaseString r(View{});
         r.m_str.reserve(ascii.size());
-        for (char ch : ascii) r.m_str.push_back(C(static_cast<unsigned char>(ch)));
+        for (char ch : ascii)
+            r.m_str.push_back(C(static_cast<unsigned char>(ch)));
         return r;
     }
     std::string toUtf8() const;
 
-private:
+  private:
     Std m_str;
     bool m_null = true;
 };

@@ -1,0 +1,113 @@
+#pragma once
+// Properties: a name, a value and a metadata flag word, held by an ordered property collection (its
+// parent). A property always has a value object to read: one that holds nothing reads as the null
+// value. Setting a value stores a copy of it, so the property's value takes the class of the value
+// stored; a property never shares its value object with anyone.
+
+#include <cstdint>
+
+#include "host/Object.h"
+#include "host/String.h"
+#include "host/Value.h"
+
+namespace strand {
+
+class iPropertyCollection;
+
+// Metadata of a property: a flag word whose bits belong to the users of the property.
+class iPropertyInfo {
+  public:
+    virtual ~iPropertyInfo() = default;
+    virtual uint32_t getMetaDataFlags() const = 0;
+    virtual void setMetaDataFlags(uint32_t flags) = 0;
+};
+
+class iProperty : public virtual CountedObject {
+  public:
+    static constexpr ClassTag Tag{"Halvorn.data.iProperty"};
+
+    virtual const String& getName() const = 0;
+    // The value as users see it (derived properties may evaluate it); the null value when empty.
+    virtual const Value& getValue() const = 0;
+    virtual Value& getEditableValue() = 0;
+    // The stored value itself.
+    virtual const Value& getRawValue() const = 0;
+    virtual Value& getEditableRawValue() = 0;
+
+    // Stores a copy of the value (in place when the classes agree). Storing a property's own value
+    // into it changes nothing.
+    virtual void setValue(const Value& value) = 0;
+    virtual void setValue(const char16_t* text) = 0;
+    // Installs a value object that the caller built and gives up.
+    virtual void adoptValue(Ptr<Value> value) = 0;
+    // Adds the value as a further element (see CProperty::appendValue).
+    virtual void appendValue(const Value& value) = 0;
+    virtual void appendValue(const char16_t* text) = 0;
+
+    // No value object at all.
+    virtual bool hasNullValue() const = 0;
+    // Holds no value: the value count is 0.
+    virtual bool isEmpty() const = 0;
+    virtual void assignFrom(const iProperty* other) = 0;
+
+    virtual bool hasInfo() const = 0;
+    virtual iPropertyInfo* getInfo() = 0;
+    virtual iPropertyCollection* getParent() const = 0;
+};
+
+class CProperty : public iProperty, public iPropertyInfo, public virtual PooledObject {
+  public:
+    static constexpr ClassTag Tag{"Halvorn.data.Property"};
+
+    CProperty() = default;
+    explicit CProperty(String name) : m_name(std::move(name)) {}
+    // Copies the name, the value and the flags; a copy has no parent.
+    CProperty(const CProperty& other);
+    CProperty& operator=(const CProperty& other);
+    ~CProperty() override = default;
+
+    const ClassTag& getClassTag() const override { return Tag; }
+
+    const String& getName() const override { return m_name; }
+    const Value& getValue() const override { return getRawValue(); }
+    Value& getEditableValue() override { return getEditableRawValue(); }
+    const Value& getRawValue() const override;
+    Value& getEditableRawValue() override;
+
+    void setValue(const Value& value) override;
+    void setValue(const char16_t* text) override;
+    void adoptValue(Ptr<Value> value) override;
+    // An array value gains the value as its last element (converted to the element class); an empty
+    // property takes the value; a scalar becomes an array of its class holding the old and the new value.
+    void appendValue(const Value& value) override;
+    void appendValue(const char16_t* text) override;
+
+    bool hasNullValue() const override { return !m_value; }
+    bool isEmpty() const override { return getRawValue().getNumValues() == 0; }
+    void assignFrom(const iProperty* other) override;
+
+    bool hasInfo() const override { return true; }
+    iPropertyInfo* getInfo() override { return this; }
+    iPropertyCollection* getParent() const override { return m_parent; }
+
+    uint32_t getMetaDataFlags() const override { return m_flags; }
+    void setMetaDataFlags(uint32_t flags) override { m_flags = flags; }
+
+    // Copies the value and the flags of another property (not its name).
+    virtual void copyFrom(const CProperty* other);
+    // Renames through the parent collection when there is one, so that its index stays right.
+    virtual void SetName(const String& name);
+    void setParent(iPropertyCollection* parent) noexcept { m_parent = parent; }
+    // Used by the collection after it has checked the new name.
+    void setNameRaw(String name) { m_name = std::move(name); }
+
+    void onDeactivate() override;
+
+  protected:
+    String m_name;
+    Ptr<Value> m_value;
+    uint32_t m_flags = 0;
+    iPropertyCollection* m_parent = nullptr;
+};
+
+}  // namespace strand

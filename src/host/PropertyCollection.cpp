@@ -1,0 +1,273 @@
+#include "host/PropertyCollection.h"
+
+#include <algorithm>
+
+namespace strand {
+
+namespace {
+// Collections up to this size are searched linearly; larger ones keep a name index.
+constexpr size_t kLinearLimit = 8;
+}  // namespace
+
+CPropertyCollection::CPropertyCollection(const CPropertyCollection& other)
+    : Object(),
+      CountedObject(),
+      PooledObject(),
+      iPropertyCollection(),
+      m_propertyClass(other.m_propertyClass) {
+    assignFrom(&other, true);
+}
+
+CPropertyCollection& CPropertyCollection::operator=(const CPropertyCollection& other) {
+    if (this != &other) {
+        m_propertyClass = other.m_propertyClass;
+        assignFrom(&other, true);
+    }
+    return *this;
+}
+
+CPropertyCollection::~CPropertyCollection() {
+    detachAll();
+}
+
+void CPropertyCollection::detachAll() noexcept {
+    for (auto& p : m_properties)
+        p->setParent(nullptr);
+}
+
+void CPropertyCollection::rebuildIndex() const {
+    m_index.clear();
+    m_index.reserve(m_properties.size());
+    for (size_t i = 0; i < m_properties.size(); ++i)
+        m_index.emplace(m_properties[i]->getName(), int32_t(i));
+    m_indexDirty = false;
+}
+
+iProperty* CPropertyCollection::get(int32_t index) const {
+    if (index < 0 || size_t(index) >= m_properties.size()) {
+        throw InvalidIndexException(index, int64_t(m_properties.size()) - 1);
+    }
+    return m_properties[size_t(index)].get();
+}
+
+iProperty* CPropertyCollection::get(const String& name) const {
+    int32_t i = findIndex(name);
+    if (i < 0)
+        throw Exception(u"Property '%ls' is not defined", name);
+    return m_properties[size_t(i)].get();
+}
+
+iProperty* CPropertyCollection::find(const String& name) const {
+    int32_t i = findIndex(name);
+    return i < 0 ? nullptr : m_properties[size_t(i)].get();
+}
+
+int32_t CPropertyCollection::findIndex(const String& name) const {
+    if (name.isNull())
+        return -1;
+    if (m_properties.size() <= kLinearLimit) {
+        for (size_t i = 0; i < m_properties.size(); ++i) {
+            if (m_properties[i]->getName().equalsIgnoreCase(name))
+                return int32_t(i);
+        }
+        return -1;
+    }
+    if (m_indexDirty)
+        rebuildIndex();
+    auto it = m_index.find(name);
+    return it == m_index.end() ? -1 : it->second;
+}
+
+Ptr<CProperty> CPropertyCollection::createProperty(const String& name) const {
+    Ptr<CProperty> property;
+    if (m_propertyClass == CProperty::Tag) {
+        property = makePtr<CProperty>();
+    } else {
+        Ptr<CountedObject> object = strand::newInstance(m_propertyClass);
+        property = findAs<CProperty>(object);
+        if (!property)
+            throw Exception(u"Class %s cannot be used as a property", m_propertyClass.getName());
+    }
+    property->setNameRaw(name);
+    return property;
+}
+
+iProperty* CPropertyCollection::append(Ptr<CProperty> property) {
+    if (property->getName().isEmpty())
+        throw Exception(u"A property needs a name");
+    property->setParent(this);
+    m_properties.push_back(std::move(property));
+    if (!m_indexDirty)
+        m_index.emplace(m_properties.back()->getName(), int32_t(m_properties.size() - 1));
+    return m_properties.back().get();
+}
+
+iProperty* CPropertyCollection::define(const String& name, const Value& value, uint32_t flags) {
+    if (iProperty* existing = find(name)) {
+        existing->setValue(value);
+        return existing;
+    }
+    Ptr<CProperty> property = createProperty(name);
+    property->setValue(value);
+    property->setMetaDataFlags(flags);
+    return append(std::move(property));
+}
+
+iProperty* CPropertyCollection::define(const String& name, const char16_t* text, uint32_t flags) {
+    return define(name, StringValue(String(text)), flags);
+}
+
+iProperty* CPropertyCollection::define(const String& name, uint32_t flags) {
+    if (iProperty* existing = find(name))
+        return existing;
+    Ptr<CProperty> property = createProperty(name);
+    property->setMetaDataFlags(flags);
+    return append(std::move(property));
+}
+
+iProperty* CPropertyCollection::defineAdopting(const String& name, Ptr<Value> value, uint32_t flags) {
+    if (iProperty* existing = find(name)) {
+        existing->adoptValue(std::move(value));
+        return existing;
+    }
+    Ptr<CProperty> property = createProperty(name);
+    property->adoptValue(std::move(value));
+    property->setMetaDataFlags(flags);
+    return append(std::move(property));
+}
+
+bool CPropertyCollection::remove(const String& name) {
+    int32_t i = findIndex(name);
+    if (i < 0)
+        return false;
+    remove(i);
+    return true;
+}
+
+void CPropertyCollection::remove(int32_t index) {
+    if (index < 0 || size_t(index) >= m_properties.size()) {
+        throw InvalidIndexException(index, int64_t(m_properties.size()) - 1);
+    }
+    m_properties[size_t(index)]->setParent(nullptr);
+    m_properties.erase(m_properties.begin() + index);
+    m_indexDirty = true;
+}
+
+void CPropertyCollection::removeAll() {
+    detachAll();
+    m_properties.clear();
+    m_index.clear();
+    m_indexDirty = true;
+}
+
+bool CPropertyCollection::rename(const String& oldName, const String& newName) {
+    int32_t i = findIndex(oldName);
+    if (i < 0)
+        return false;
+    if (newName.isEmpty())
+        throw Exception(u"Cannot rename property '%ls' to an empty name", oldName);
+    int32_t j = findIndex(newName);
+    if (j >= 0 && j != i) {
+        throw Exception(u"Cannot rename property '%ls' to '%ls': a property of that name exists", oldName,
+                        newName);
+    }
+    m_properties[size_t(i)]->setNameRaw(newName);
+    m_indexDirty = true;
+    return true;
+}
+
+void CPropertyCollection::reorderProperty(const String& name, int32_t newIndex) {
+    int32_t i = findIndex(name);
+    if (i < 0)
+        return;
+    Ptr<CProperty> moved = m_properties[size_t(i)];
+    m_properties.erase(m_properties.begin() + i);
+    size_t to = size_t(std::clamp<int64_t>(newIndex, 0, int64_t(m_properties.size())));
+    m_properties.insert(m_properties.begin() + std::ptrdiff_t(to), std::move(moved));
+    m_indexDirty = true;
+}
+
+void CPropertyCollection::reorder(const Array<String>& names) {
+    std::vector<Ptr<CProperty>> ordered;
+    std::vector<bool> taken(m_properties.size(), false);
+    ordered.reserve(m_properties.size());
+    for (const String& name : names) {
+        int32_t i = findIndex(name);
+        if (i < 0 || taken[size_t(i)])
+            continue;
+        taken[size_t(i)] = true;
+        ordered.push_back(m_properties[size_t(i)]);
+    }
+    for (size_t i = 0; i < m_properties.size(); ++i) {
+        if (!taken[i])
+            ordered.push_back(m_properties[i]);
+    }
+    m_properties = std::move(ordered);
+    m_indexDirty = true;
+}
+
+void CPropertyCollection::keep(const Array<String>& names, bool inNameOrder) {
+    std::vector<bool> kept(m_properties.size(), false);
+    std::vector<Ptr<CProperty>> result;
+    for (const String& name : names) {
+        int32_t i = findIndex(name);
+        if (i < 0 || kept[size_t(i)])
+            continue;
+        kept[size_t(i)] = true;
+        if (inNameOrder)
+            result.push_back(m_properties[size_t(i)]);
+    }
+    for (size_t i = 0; i < m_properties.size(); ++i) {
+        if (!kept[i]) {
+            m_properties[i]->setParent(nullptr);
+        } else if (!inNameOrder) {
+            result.push_back(m_properties[i]);
+        }
+    }
+    m_properties = std::move(result);
+    m_indexDirty = true;
+}
+
+void CPropertyCollection::assignFrom(const iPropertyCollection* other, bool /*deep*/) {
+    if (!other || other == this)
+        return;
+    std::vector<Ptr<CProperty>> copies;
+    copies.reserve(size_t(other->getSize()));
+    for (int32_t i = 0; i < other->getSize(); ++i) {
+        iProperty* source = other->get(i);
+        Ptr<CProperty> copy = createProperty(source->getName());
+        copy->assignFrom(source);
+        if (const iPropertyInfo* info =
+                source->hasInfo() ? const_cast<iProperty*>(source)->getInfo() : nullptr) {
+            copy->setMetaDataFlags(info->getMetaDataFlags());
+        }
+        copies.push_back(std::move(copy));
+    }
+    removeAll();
+    for (auto& copy : copies)
+        append(std::move(copy));
+}
+
+void CPropertyCollection::appendFrom(const iPropertyCollection* other, bool /*deep*/) {
+    if (!other || other == this)
+        return;
+    for (int32_t i = 0; i < other->getSize(); ++i) {
+        iProperty* source = other->get(i);
+        iProperty* target = find(source->getName());
+        if (!target) {
+            Ptr<CProperty> copy = createProperty(source->getName());
+            copy->assignFrom(source);
+            if (source->hasInfo())
+                copy->setMetaDataFlags(source->getInfo()->getMetaDataFlags());
+            append(std::move(copy));
+            continue;
+        }
+        target->assignFrom(source);
+    }
+}
+
+void CPropertyCollection::onDeactivate() {
+    removeAll();
+}
+
+}  // namespace strand

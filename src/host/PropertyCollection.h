@@ -1,0 +1,123 @@
+#pragma once
+// Property collections: ordered, named properties. Names are matched ignoring the case of the
+// letters A to Z (and of nothing else) and keep the spelling they were defined with. A collection
+// creates its properties from its element class, so a derived collection (parameters) holds
+// derived properties.
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "host/Array.h"
+#include "host/Property.h"
+
+namespace strand {
+
+class iPropertyCollection : public virtual CountedObject {
+  public:
+    static constexpr ClassTag Tag{"Halvorn.data.iPropertyCollection"};
+
+    virtual int32_t getSize() const = 0;
+    // The property at a 0-based position; raises InvalidIndexException.
+    virtual iProperty* get(int32_t index) const = 0;
+    // The named property; raises when there is none.
+    virtual iProperty* get(const String& name) const = 0;
+    // The named property, or null.
+    virtual iProperty* find(const String& name) const = 0;
+    // The position of the named property, or -1.
+    virtual int32_t findIndex(const String& name) const = 0;
+    int32_t getIndex(const String& name) const { return findIndex(name); }
+    bool isDefined(const String& name) const { return findIndex(name) >= 0; }
+
+    // Creates the property at the end, or changes the existing one of that name; returns it.
+    virtual iProperty* define(const String& name, const Value& value, uint32_t flags) = 0;
+    virtual iProperty* define(const String& name, const char16_t* text, uint32_t flags) = 0;
+    // Creates a property without a value (an existing one keeps its value).
+    virtual iProperty* define(const String& name, uint32_t flags) = 0;
+    // Creates or changes the property with a value object the caller built and gives up.
+    virtual iProperty* defineAdopting(const String& name, Ptr<Value> value, uint32_t flags) = 0;
+
+    // Removing a name that is not there is not an error; the result tells.
+    virtual bool remove(const String& name) = 0;
+    virtual void remove(int32_t index) = 0;
+    virtual void removeAll() = 0;
+    // False when there is no property of the old name; raises when another property already has
+    // the new name.
+    virtual bool rename(const String& oldName, const String& newName) = 0;
+    // Moves one property to a 0-based position (clamped to the collection).
+    virtual void reorderProperty(const String& name, int32_t newIndex) = 0;
+    // The named properties first, in the order given; the others follow in their old order.
+    virtual void reorder(const Array<String>& names) = 0;
+    // Removes every property not named; with `inNameOrder` the kept ones take the order of the names.
+    virtual void keep(const Array<String>& names, bool inNameOrder) = 0;
+
+    // Replaces the contents with copies of the other collection's properties.
+    virtual void assignFrom(const iPropertyCollection* other, bool deep) = 0;
+    // Defines a copy of each of the other's properties here (existing names are overwritten).
+    virtual void appendFrom(const iPropertyCollection* other, bool deep) = 0;
+
+    // The class of the properties that define creates.
+    virtual void setPropertyClass(const ClassTag& tag) = 0;
+};
+
+class CPropertyCollection : public iPropertyCollection, public virtual PooledObject {
+  public:
+    static constexpr ClassTag Tag{"Halvorn.data.PropertyCollection"};
+    // Flags of properties created by script stores.
+    static constexpr uint32_t kScriptCreated = 0x10000;
+
+    CPropertyCollection() = default;
+    // Copies every property; the copy has the same element class.
+    CPropertyCollection(const CPropertyCollection& other);
+    CPropertyCollection& operator=(const CPropertyCollection& other);
+    ~CPropertyCollection() override;
+
+    static Ptr<CPropertyCollection> newInstance() { return makePtr<CPropertyCollection>(); }
+    const ClassTag& getClassTag() const override { return Tag; }
+
+    int32_t getSize() const override { return int32_t(m_properties.size()); }
+    iProperty* get(int32_t index) const override;
+    iProperty* get(const String& name) const override;
+    iProperty* find(const String& name) const override;
+    int32_t findIndex(const String& name) const override;
+
+    iProperty* define(const String& name, const Value& value, uint32_t flags) override;
+    iProperty* define(const String& name, const char16_t* text, uint32_t flags) override;
+    iProperty* define(const String& name, uint32_t flags) override;
+    iProperty* defineAdopting(const String& name, Ptr<Value> value, uint32_t flags) override;
+
+    bool remove(const String& name) override;
+    void remove(int32_t index) override;
+    void removeAll() override;
+    bool rename(const String& oldName, const String& newName) override;
+    void reorderProperty(const String& name, int32_t newIndex) override;
+    void reorder(const Array<String>& names) override;
+    void keep(const Array<String>& names, bool inNameOrder) override;
+
+    void assignFrom(const iPropertyCollection* other, bool deep) override;
+    void appendFrom(const iPropertyCollection* other, bool deep) override;
+    void setPropertyClass(const ClassTag& tag) override { m_propertyClass = tag; }
+    const ClassTag& getPropertyClass() const noexcept { return m_propertyClass; }
+
+    // Called by a member property that renamed itself.
+    void onPropertyRenamed() noexcept { m_indexDirty = true; }
+
+    void onDeactivate() override;
+
+  protected:
+    // A new, unattached property of the element class.
+    virtual Ptr<CProperty> createProperty(const String& name) const;
+
+  private:
+    iProperty* append(Ptr<CProperty> property);
+    void detachAll() noexcept;
+    void rebuildIndex() const;
+
+    std::vector<Ptr<CProperty>> m_properties;
+    ClassTag m_propertyClass{CProperty::Tag};
+    // Name index, used once the collection outgrows a short linear scan.
+    mutable std::unordered_map<String, int32_t, StringHashIgnoreCase, StringEqualIgnoreCase> m_index;
+    mutable bool m_indexDirty = true;
+};
+
+}  // namespace strand

@@ -1,0 +1,174 @@
+#include "host/PropertyCollection.h"
+
+#include <gtest/gtest.h>
+
+#include "host/ArrayValues.h"
+#include "host/DataRecord.h"
+
+using namespace strand;
+
+namespace {
+
+std::u16string names(const iPropertyCollection& c) {
+    std::u16string out;
+    for (int32_t i = 0; i < c.getSize(); ++i) {
+        if (i)
+            out += u',';
+        out += c.get(i)->getName().view();
+    }
+    return std::u16string(out);
+}
+
+Ptr<CPropertyCollection> collectionOf(std::initializer_list<const char16_t*> list) {
+    auto c = CPropertyCollection::newInstance();
+    double n = 1;
+    for (const char16_t* name : list)
+        c->define(String(name), DoubleValue(n++), 0);
+    return c;
+}
+
+// A property class of its own, to show that collections create their element class.
+class TaggedProperty : public CProperty {
+  public:
+    static constexpr ClassTag Tag{"Test.TaggedProperty"};
+    const ClassTag& getClassTag() const override { return Tag; }
+};
+
+}  // namespace
+
+TEST(PropertyCollection, NamesMatchFoldingOnlyAsciiAndKeepTheirSpelling) {
+    auto c = collectionOf({u"Weight"});
+    EXPECT_EQ(c->find(String(u"WEIGHT")), c->get(0));
+    EXPECT_EQ(c->get(0)->getName(), u"Weight");
+    c->define(String(u"weight"), StringValue(String(u"x")), 0);
+    EXPECT_EQ(c->getSize(), 1);
+    EXPECT_EQ(c->get(0)->getName(), u"Weight");
+    EXPECT_EQ(c->get(0)->getValue().toString(), u"x");
+    c->define(String(u"\u00C9t\u00E9"), DoubleValue(1), 0);
+    EXPECT_EQ(c->find(String(u"\u00E9t\u00E9")), nullptr);
+    EXPECT_THROW(c->get(String(u"missing")), Exception);
+    EXPECT_THROW(c->get(5), InvalidIndexException);
+}
+
+TEST(PropertyCollection, LargeCollectionsStayConsistentThroughEdits) {
+    auto c = CPropertyCollection::newInstance();
+    for (int i = 0; i < 40; ++i)
+        c->define(formatString(u"p%d", i), DoubleValue(i), 0);
+    EXPECT_EQ(c->findIndex(String(u"P39")), 39);
+    c->remove(String(u"p0"));
+    EXPECT_EQ(c->findIndex(String(u"p39")), 38);
+    EXPECT_TRUE(c->rename(String(u"p39"), String(u"last")));
+    EXPECT_EQ(c->findIndex(String(u"LAST")), 38);
+    EXPECT_EQ(c->findIndex(String(u"p39")), -1);
+    EXPECT_THROW(c->rename(String(u"p1"), String(u"")), Exception);
+}
+
+TEST(PropertyCollection, RenameKeepsPositionAndRefusesClashes) {
+    auto c = collectionOf({u"a", u"b", u"c"});
+    EXPECT_TRUE(c->rename(String(u"B"), String(u"Beta")));
+    EXPECT_EQ(names(*c), u"a,Beta,c");
+    EXPECT_TRUE(c->rename(String(u"beta"), String(u"BETA")));  // a change of case only
+    EXPECT_EQ(names(*c), u"a,BETA,c");
+    EXPECT_FALSE(c->rename(String(u"zz"), String(u"y")));
+    EXPECT_THROW(c->rename(String(u"a"), String(u"C")), Exception);
+    EXPECT_EQ(names(*c), u"a,BETA,c");
+    static_cast<CProperty*>(c->get(0))->SetName(String(u"alpha"));
+    EXPECT_EQ(c->find(String(u"ALPHA")), c->get(0));
+}
+
+TEST(PropertyCollection, KeepReorderAndRemove) {
+    auto c = collectionOf({u"a", u"b", u"c", u"d"});
+    Array<String> wanted{String(u"D"), String(u"b"), String(u"nosuch"), String(u"b")};
+    auto kept = CPropertyCollection::newInstance();
+    kept->assignFrom(c.get(), true);
+    kept->keep(wanted, false);
+    EXPECT_EQ(names(*kept), u"b,d");
+    kept->assignFrom(c.get(), true);
+    kept->keep(wanted, true);
+    EXPECT_EQ(names(*kept), u"d,b");
+
+    c->reorder(Array<String>{String(u"c"), String(u"a")});
+    EXPECT_EQ(names(*c), u"c,a,b,d");
+    c->reorderProperty(String(u"d"), 0);
+    EXPECT_EQ(names(*c), u"d,c,a,b");
+    c->reorderProperty(String(u"d"), 99);
+    EXPECT_EQ(names(*c), u"c,a,b,d");
+
+    iProperty* removed = c->get(String(u"a"));
+    Ptr<iProperty> holder(removed);
+    EXPECT_TRUE(c->remove(String(u"A")));
+    EXPECT_FALSE(c->remove(String(u"A")));
+    EXPECT_EQ(holder->getParent(), nullptr);
+    EXPECT_EQ(names(*c), u"c,b,d");
+    c->removeAll();
+    EXPECT_EQ(c->getSize(), 0);
+}
+
+TEST(PropertyCollection, CopiesAreDeepAndAppendOverwrites) {
+    auto a = collectionOf({u"x", u"y"});
+    auto b = collectionOf({u"y", u"z"});
+    CPropertyCollection copy(*a);
+    a->get(0)->setValue(StringValue(String(u"changed")));
+    EXPECT_EQ(copy.get(0)->getValue().toString(), u"1");
+    copy.appendFrom(b.get(), true);
+    EXPECT_EQ(names(copy), u"x,y,z");
+    EXPECT_EQ(copy.get(String(u"y"))->getValue().toString(), u"1");
+}
+
+TEST(PropertyCollection, ElementClassMakesDerivedProperties) {
+    Class::registerClass<TaggedProperty>();
+    auto c = CPropertyCollection::newInstance();
+    c->setPropertyClass(TaggedProperty::Tag);
+    c->define(String(u"p"), DoubleValue(1), 0);
+    EXPECT_NE(dynamic_cast<TaggedProperty*>(c->get(0)), nullptr);
+    CPropertyCollection copy(*c);
+    EXPECT_NE(dynamic_cast<TaggedProperty*>(copy.get(0)), nullptr);
+    c->setPropertyClass(StringValue::Tag);
+    EXPECT_THROW(c->define(String(u"q"), 0), Exception);
+}
+
+TEST(Property, StoresCopyAndChangeClass) {
+    CProperty p(String(u"x"));
+    EXPECT_TRUE(p.isEmpty());
+    EXPECT_TRUE(p.hasNullValue());
+    EXPECT_EQ(p.getValue().kind(), Value::Kind::Null);
+    DoubleValue d(1.5);
+    p.setValue(d);
+    d.set(9);
+    EXPECT_EQ(p.getValue().getDouble(), 1.5);
+    p.setValue(StringValue(String(u"t")));
+    EXPECT_EQ(p.getValue().kind(), Value::Kind::String);
+    p.setValue(p.getValue());  // a store of the property's own value changes nothing
+    EXPECT_EQ(p.getValue().toString(), u"t");
+    p.setValue(u"");
+    EXPECT_FALSE(p.isEmpty());
+}
+
+TEST(Property, AppendBuildsArrays) {
+    CProperty p(String(u"x"));
+    p.appendValue(DoubleValue(1));
+    EXPECT_EQ(p.getValue().kind(), Value::Kind::Double);
+    p.appendValue(StringValue(String(u"2")));
+    EXPECT_EQ(p.getValue().getClassName(), std::u16string_view(u"DoubleArray"));
+    EXPECT_EQ(p.getValue().toString(), u"1;2");
+    p.appendValue(p.getValue());  // an array appended to itself
+    EXPECT_EQ(p.getValue().toString(), u"1;2;1;2");
+    p.appendValue(u"x");
+    EXPECT_EQ(p.getValue().getNumValues(), 5);
+}
+
+TEST(DataRecord, NodesFormATree) {
+    DataRecord record;
+    record.setRootNode(makePtr<BaseNode>(String(u"root")));
+    iNode* root = record.getRootNode();
+    iNode* child = root->addChild(makePtr<BaseNode>(String(u"child")));
+    EXPECT_EQ(child->getParentNode(), root);
+    EXPECT_THROW(child->addChild(Ptr<iNode>(root)), Exception);
+    child->getProperties()->define(String(u"n"), DoubleValue(1), 0);
+    Ptr<iPropertyCollection> lent(child->getProperties());
+    record.attachProperties(lent);
+    EXPECT_EQ(record.getPropertyList()->getSize(), 1);
+    record.detachProperties();
+    EXPECT_EQ(record.getPropertyList()->getSize(), 0);
+    EXPECT_THROW(root->getChild(1), InvalidIndexException);
+}

@@ -1,0 +1,213 @@
+#include "host/ArrayValues.h"
+#include "host/BitsetValue.h"
+#include "host/Value.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace strand;
+
+namespace {
+String text(const Value& v) {
+    return v.toString();
+}
+}  // namespace
+
+TEST(Value, ScalarForms) {
+    EXPECT_EQ(text(DoubleValue(3)), u"3");
+    EXPECT_EQ(text(DoubleValue(0.5)), u"0.5");
+    EXPECT_EQ(text(DoubleValue(std::nan(""))), u"NaN");
+    EXPECT_TRUE(DoubleValue(std::nan("")).getBool());
+    EXPECT_FALSE(DoubleValue(-0.0).getBool());
+    EXPECT_EQ(DoubleValue(-2.9).getInteger(), -2);
+    EXPECT_EQ(text(IntegerValue(-9007199254740993LL)), u"-9007199254740993");
+    EXPECT_EQ(text(BooleanValue(true)), u"true");
+    EXPECT_EQ(BooleanValue(true).getDouble(), 1.0);
+    EXPECT_TRUE(NullValue().toString().isNull());
+    EXPECT_EQ(NullValue().getNumValues(), 0);
+    EXPECT_EQ(StringValue().getNumValues(), 1);
+}
+
+TEST(Value, TextConversions) {
+    struct Case {
+        const char16_t* text;
+        double number;
+        int64_t integer;
+        bool boolean;
+    };
+    const Case cases[] = {
+        {u"12", 12, 12, false},
+        {u"  1.5e3xyz", 1500, 1500, false},
+        {u"abc", 0, 0, false},
+        {u"", 0, 0, false},
+        {u"true", 0, 0, true},
+        {u"TRUE", 0, 0, true},
+        {u"true ", 0, 0, false},
+        {u"1", 1, 1, true},
+        {u"1.", 1, 1, true},
+        {u"1.0", 1, 1, false},
+        {u"yes", 0, 0, false},
+        {u"-7.9", -7.9, -7, false},
+        {u"9223372036854775807", 9223372036854775807.0, INT64_MAX, false},
+    };
+    for (const Case& c : cases) {
+        StringValue v{String(c.text)};
+        EXPECT_EQ(v.getDouble(), c.number) << String(c.text).toUtf8();
+        EXPECT_EQ(v.getInteger(), c.integer) << String(c.text).toUtf8();
+        EXPECT_EQ(v.getBool(), c.boolean) << String(c.text).toUtf8();
+    }
+}
+
+TEST(Value, AssignToConvertsIntoTheTargetClass) {
+    DoubleValue d;
+    StringValue(String(u"2.5")).assignTo(d);
+    EXPECT_EQ(d.get(), 2.5);
+    IntegerValue i;
+    StringValue(String(u"12")).assignTo(i);
+    EXPECT_EQ(i.get(), 12);
+    StringValue s;
+    DoubleValue(0.25).assignTo(s);
+    EXPECT_EQ(s.get(), u"0.25");
+    BooleanValue b;
+    IntegerValue(5).assignTo(b);
+    EXPECT_TRUE(b.get());
+    NullValue().assignTo(s);
+    EXPECT_TRUE(s.get().isNull());
+
+    StringArrayValue texts;
+    DoubleArrayValue({1.5, 2, 3}).assignTo(texts);
+    EXPECT_EQ(text(texts), u"1.5;2;3");
+    IntegerArrayValue ints;
+    texts.assignTo(ints);
+    EXPECT_EQ(ints.items(), (std::vector<int64_t>{1, 2, 3}));
+    DoubleValue(7).assignTo(texts);
+    EXPECT_EQ(texts.getSize(), 1);
+    NullValue().assignTo(texts);
+    EXPECT_EQ(texts.getSize(), 0);
+}
+
+TEST(Value, ByteArraysAndBitsets) {
+    ByteArrayValue bytes;
+    StringValue(String(u"A\u00E9")).assignTo(bytes);
+    EXPECT_EQ(bytes.items(), (std::vector<uint8_t>{0x41, 0xC3, 0xA9}));
+    EXPECT_EQ(text(bytes), u"41C3A9");
+    EXPECT_EQ(bytes.getNumValues(), 3);
+
+    BitsetValue bits(12);
+    bits.setOn(0);
+    bits.setOn(11);
+    bits.assignTo(bytes);
+    EXPECT_EQ(bytes.items(), (std::vector<uint8_t>{0x01, 0x08}));
+    BitsetValue back;
+    bytes.assignTo(back);
+    EXPECT_EQ(back.getSize(), 16);
+    EXPECT_TRUE(back.isOn(0));
+    EXPECT_TRUE(back.isOn(11));
+    EXPECT_EQ(back.getNumBitsOn(), 2);
+}
+
+TEST(Value, BitsetEdges) {
+    BitsetValue bits(70);
+    bits.setOn(0);
+    bits.setOn(7);
+    bits.setOn(69);
+    EXPECT_EQ(bits.getNext(-1), 0);
+    EXPECT_EQ(bits.getNext(0), 7);
+    EXPECT_EQ(bits.getNext(7), 69);
+    EXPECT_EQ(bits.getNext(69), -1);
+    EXPECT_FALSE(bits.isOn(70));
+    EXPECT_FALSE(bits.isOn(-1));
+    EXPECT_THROW(bits.setOn(70), InvalidIndexException);
+    EXPECT_THROW(bits.setOff(-1), InvalidIndexException);
+    bits.flipAll();
+    EXPECT_EQ(bits.getNumBitsOn(), 67);
+    EXPECT_THROW(bits.resize(-1), Exception);
+    EXPECT_THROW(bits.resize(BitsetValue::kMaxBits + 1), Exception);
+    EXPECT_EQ(bits.getSize(), 70);
+
+    BitsetValue a(8), b(16);
+    a.setAll(true);
+    b.setOn(3);
+    b.setOn(12);
+    BitsetValue c = a;
+    c &= b;
+    EXPECT_EQ(text(c), u"00010000");
+    a.andNot(b);
+    EXPECT_EQ(a.getNumBitsOn(), 7);
+    BitsetValue fromText;
+    fromText.setFromString(String(u"0110"));
+    EXPECT_EQ(fromText.getNext(-1), 1);
+    EXPECT_THROW(fromText.setFromString(String(u"01x")), Exception);
+}
+
+TEST(Value, ArrayEditingAndLimits) {
+    StringArrayValue a({String(u"x"), String(u"y")});
+    a.insertElement(1, DoubleValue(2));
+    a.appendElement(BooleanValue(true));
+    EXPECT_EQ(text(a), u"x;2;y;true");
+    a.removeElement(0);
+    EXPECT_EQ(a.getElement(0)->toString(), u"2");
+    EXPECT_THROW(a.removeElement(3), InvalidIndexException);
+    EXPECT_THROW(a.insertElement(5, DoubleValue(1)), InvalidIndexException);
+    EXPECT_THROW(a.resize(-1), Exception);
+    EXPECT_THROW(a.resize(ArrayValue::kMaxSize + 1), Exception);
+    EXPECT_EQ(a.getSize(), 3);
+
+    ValueArrayValue values;
+    values.appendElement(DoubleValue(1));
+    values.appendElement(StringValue(String(u"b")));
+    values.resize(3);
+    EXPECT_EQ(values.elementRef(2).kind(), Value::Kind::Null);
+    EXPECT_EQ(text(values), u"1;b;");
+    Ptr<Value> copy = values.cloneValue();
+    EXPECT_EQ(copy->compare(values), 0);
+}
+
+TEST(Value, CompareIsATotalOrder) {
+    std::vector<Ptr<Value>> values = {
+        makePtr<StringValue>(String(u"b")),
+        makePtr<DoubleValue>(std::nan("")),
+        makePtr<IntegerValue>(2),
+        makePtr<DoubleValue>(1.5),
+        makePtr<NullValue>(),
+        makePtr<StringValue>(String(u"B")),
+        makePtr<BooleanValue>(true),
+        makePtr<DoubleValue>(-INFINITY),
+        makePtr<StringValue>(String(u"a")),
+        makePtr<DoubleValue>(2),
+        makePtr<StringValue>(String()),
+        makePtr<DoubleValue>(std::nan("")),
+        makePtr<ByteArrayValue>(std::vector<uint8_t>{1}),
+        makePtr<BitsetValue>(3),
+        makePtr<StringArrayValue>(std::vector<String>{String(u"a")}),
+    };
+    // Antisymmetry and transitivity over every triple: what a sort needs.
+    for (auto& a : values) {
+        EXPECT_EQ(a->compare(*a), 0);
+        for (auto& b : values) {
+            EXPECT_EQ(a->compare(*b), -b->compare(*a));
+            for (auto& c : values) {
+                if (a->compare(*b) <= 0 && b->compare(*c) <= 0) {
+                    EXPECT_LE(a->compare(*c), 0);
+                }
+            }
+        }
+    }
+    std::sort(values.begin(), values.end(),
+              [](const Ptr<Value>& x, const Ptr<Value>& y) { return x->compare(*y) < 0; });
+    std::vector<String> order;
+    for (auto& v : values)
+        order.push_back(v->toString());
+    const std::vector<String> expected = {String(), u"-Infinity", u"true", u"1.5",   u"2",
+                                          u"2",     u"NaN",       u"NaN",  String(), u"a",
+                                          u"B",     u"b",         u"01",   u"000",   u"a"};
+    EXPECT_EQ(order, expected);
+    // Numbers of different classes compare by value; 2 and 2.0 differ only by class.
+    EXPECT_LT(IntegerValue(2).compare(DoubleValue(2.5)), 0);
+    EXPECT_NE(IntegerValue(2).compare(DoubleValue(2)), 0);
+    EXPECT_LT(IntegerValue(INT64_MAX - 1).compare(IntegerValue(INT64_MAX)), 0);
+    EXPECT_LT(DoubleValue(9007199254740992.0).compare(IntegerValue(9007199254740993LL)), 0);
+}
