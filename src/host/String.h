@@ -249,6 +249,11 @@ class BaseString {
 
 using String = BaseString<char16_t>;
 
+inline String operator+(String left, std::u16string_view right) {
+    left.append(right);
+    return left;
+}
+
 // Hash functors for containers keyed by text.
 struct StringHash {
     size_t operator()(const String& s) const noexcept { return s.hash(); }

@@ -1,0 +1,12 @@
+#pragma once
+// The subcommands of strand. Each adds itself to the application and sets the exit status it ends with.
+
+namespace CLI {
+class App;
+}
+
+namespace strand::cli {
+
+void addCheckCommand(CLI::App& app, int& status);
+
+}  // namespace strand::cli

@@ -1,0 +1,81 @@
+#include "functions/FunctionFactory.h"
+
+#include <mutex>
+#include <unordered_map>
+
+using strand::String;
+
+namespace {
+
+struct Registry {
+    std::unordered_map<String, size_t, strand::StringHashIgnoreCase, strand::StringEqualIgnoreCase> index;
+    std::vector<xrFunctionFactory::Entry> entries;  // in id order
+    int32_t lastId = 0;
+};
+
+Registry& storage() {
+    static Registry registry;
+    return registry;
+}
+
+// The registry with the built-in table walked into it.
+Registry& loaded() {
+    static std::once_flag once;
+    std::call_once(once, [] { strand::detail::registerBuiltinFunctions(); });
+    return storage();
+}
+
+int32_t registerEntry(Registry& r, const String& name, int32_t minArgs, int32_t maxArgs,
+                      xrFunctionFactoryFn factory, const char* family) {
+    auto it = r.index.find(name);
+    if (it != r.index.end()) {
+        xrFunctionFactory::Entry& e = r.entries[it->second];
+        e.minArgs = minArgs;
+        e.maxArgs = maxArgs;
+        e.factory = factory;
+        return e.id;
+    }
+    xrFunctionFactory::Entry e{name, minArgs, maxArgs, ++r.lastId, factory, family};
+    r.index.emplace(name, r.entries.size());
+    r.entries.push_back(std::move(e));
+    return r.lastId;
+}
+
+}  // namespace
+
+namespace strand::detail {
+
+void registerBuiltin(const char16_t* name, int32_t minArgs, int32_t maxArgs, xrFunctionFactoryFn factory,
+                     const char* family) {
+    registerEntry(storage(), String(name), minArgs, maxArgs, factory, family);
+}
+
+}  // namespace strand::detail
+
+int32_t xrFunctionFactory::RegisterFunction(const String& name, int32_t minArgs, int32_t maxArgs,
+                                            xrFunctionFactoryFn factory) {
+    return registerEntry(loaded(), name, minArgs, maxArgs, factory, "");
+}
+
+int32_t xrFunctionFactory::DeclareFunction(const String& name, int32_t minArgs, int32_t maxArgs) {
+    return registerEntry(loaded(), name, minArgs, maxArgs, nullptr, "");
+}
+
+bool xrFunctionFactory::GetNumArguments(const String& name, int32_t& minArgs, int32_t& maxArgs) {
+    const Entry* e = Find(name);
+    if (!e)
+        return false;
+    minArgs = e->minArgs;
+    maxArgs = e->maxArgs;
+    return true;
+}
+
+const xrFunctionFactory::Entry* xrFunctionFactory::Find(const String& name) {
+    Registry& r = loaded();
+    auto it = r.index.find(name);
+    return it == r.index.end() ? nullptr : &r.entries[it->second];
+}
+
+std::vector<xrFunctionFactory::Entry> xrFunctionFactory::AllFunctions() {
+    return loaded().entries;
+}

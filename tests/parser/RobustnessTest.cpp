@@ -1,0 +1,106 @@
+// Hostile texts never crash or hang the checker: deep nesting is bounded and reported, huge texts are
+// checked in one pass, and stray code units give messages.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "parser/ExpressionParser.h"
+
+using strand::String;
+
+namespace {
+
+String repeat(std::u16string_view piece, size_t times) {
+    String s(String::View{});
+    s.reserve(piece.size() * times);
+    for (size_t i = 0; i < times; ++i)
+        s.append(piece);
+    return s;
+}
+
+strand::Array<String> check(const String& text, bool expectErrors) {
+    strand::Array<String> messages;
+    EXPECT_EQ(xrExpressionParser::CheckExpression(text, messages), expectErrors);
+    return messages;
+}
+
+const char16_t kTooDeep[] =
+    u"line 1, The script is nested too deeply: more than 200 levels of statements or parentheses.";
+
+}  // namespace
+
+TEST(CheckRobustness, DeepNestingEndsWithAMessage) {
+    auto parens =
+        check(String(u"x := ") + repeat(u"(", 100000).view() + u"1" + repeat(u")", 100000).view(), true);
+    ASSERT_EQ(parens.size(), 1u);
+    EXPECT_EQ(parens[0], kTooDeep);
+
+    auto ifs = check(repeat(u"IF a THEN ", 100000) + repeat(u"END IF; ", 100000).view(), true);
+    ASSERT_EQ(ifs.size(), 1u);
+    EXPECT_EQ(ifs[0], kTooDeep);
+
+    auto calls =
+        check(String(u"x := ") + repeat(u"abs(", 100000).view() + u"1" + repeat(u")", 100000).view(), true);
+    EXPECT_EQ(calls.size(), 1u);
+    auto minus =
+        check(String(u"x := ") + repeat(u"-(", 100000).view() + u"1" + repeat(u")", 100000).view(), true);
+    EXPECT_EQ(minus.size(), 1u);
+}
+
+TEST(CheckRobustness, NestingWithinTheBoundIsFine) {
+    check(String(u"x := ") + repeat(u"(", 150).view() + u"1" + repeat(u")", 150).view(), false);
+    check(repeat(u"WHILE a LOOP ", 60) + u"BREAK; " + repeat(u"END LOOP; ", 60).view(), false);
+}
+
+TEST(CheckRobustness, LongFlatTextsNeedNoStack) {
+    check(String(u"x := 1") + repeat(u" - 1", 100000).view(), false);
+    check(String(u"x := 1") + repeat(u" + a . 'b'", 100000).view(), false);
+}
+
+TEST(CheckRobustness, TenMegabyteScript) {
+    String script = repeat(u"total := total + price * 2; name := 'item' . code;\n", 200000);
+    ASSERT_GT(script.length(), 10'000'000u);
+    auto messages = check(script, false);
+    EXPECT_TRUE(messages.isEmpty());
+    // An error near the end of a long text still names its line.
+    script.append(u"x := ;");
+    messages = check(script, true);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], u"line 200001:3: unexpected token: :=");
+}
+
+TEST(CheckRobustness, StrayCodeUnits) {
+    const char16_t nul[] = {u'x', u' ', u':', u'=', u' ', u'1', 0, u'&', u'&', 0};
+    check(String(std::u16string_view(nul, 9)), false);
+    const char16_t lone[] = {u'x', 0xD800, u' ',   u':', u'=', u' ', u'\'', 0xDFFF, u'\'',
+                             u';', u' ',   0xDC00, u' ', u':', u'=', u' ',  u'1',   0};
+    check(String(lone), false);
+    auto ffff = check(String(u"x := 1;\n\uFFFF y := 2"), true);
+    ASSERT_EQ(ffff.size(), 1u);
+    EXPECT_EQ(ffff[0], u"line 2:1: unexpected char: \uFFFF");
+    auto control = check(String(u"x := 1 \u0007"), true);
+    ASSERT_EQ(control.size(), 1u);
+    EXPECT_EQ(control[0], u"line 1:8: unexpected char: \u0007");
+}
+
+TEST(CheckRobustness, ChecksRunFromManyThreads) {
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t, &wrong] {
+            for (int i = 0; i < 300; ++i) {
+                strand::Array<String> messages;
+                String text =
+                    strand::formatString(u"x := 1 + %d; IF x THEN y := substring('abc', %d); END IF", i, t);
+                if (xrExpressionParser::CheckExpression(text, messages) || !messages.isEmpty())
+                    ++wrong;
+                if (!xrExpressionParser::CheckExpression(String(u"x := (1 +"), messages))
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
