@@ -1,5 +1,7 @@
 #include "functions/FunctionFactory.h"
 
+#include "expr/ExpressionList.h"
+
 #include <mutex>
 #include <unordered_map>
 
@@ -78,4 +80,31 @@ const xrFunctionFactory::Entry* xrFunctionFactory::Find(const String& name) {
 
 std::vector<xrFunctionFactory::Entry> xrFunctionFactory::AllFunctions() {
     return loaded().entries;
+}
+
+xrRefCount<xrValueExprImp> xrFunctionFactory::GetFunctionByName(const String& name, int32_t line,
+                                                                xrExpressionVariableFactory& variables,
+                                                                const strand::Ptr<xrBasicExpressionListImp>& arguments) {
+    const Entry* entry = Find(name);
+    if (!entry) throw strand::Exception(u"line %ld, Unknown function '%ls' found in expression.", line, name);
+    const int32_t count = int32_t(arguments->Size());
+    if (entry->maxArgs == -1) {
+        if (count < entry->minArgs) {
+            throw strand::Exception(u"line %ld, The function '%ls' requires %ld or more parameters.", line, name,
+                                    entry->minArgs);
+        }
+    } else if (entry->minArgs == entry->maxArgs) {
+        if (count != entry->minArgs) {
+            throw strand::Exception(u"line %ld, The function '%ls' requires %ld parameters.", line, name,
+                                    entry->minArgs);
+        }
+    } else if (count < entry->minArgs || count > entry->maxArgs) {
+        throw strand::Exception(u"line %ld, The function '%ls' requires %ld to %ld parameters.", line, name,
+                                entry->minArgs, entry->maxArgs);
+    }
+    if (!entry->factory) {
+        throw strand::Exception(u"line %ld, The function function '%ls' has not been implemented.  Contact Halvorn.",
+                                line, name);
+    }
+    return entry->factory(line, variables, arguments);
 }

@@ -47,6 +47,13 @@ class xrFunctionFactory {
     static const Entry* Find(const strand::String& name);
     // Every entry in id order.
     static std::vector<Entry> AllFunctions();
+
+    // The node of one call, after these checks in order: the name is known; the number of arguments
+    // fits the bounds; the function has a factory. Each failure raises strand::Exception with the
+    // line of the call and the name as written.
+    static xrRefCount<xrValueExprImp> GetFunctionByName(const strand::String& name, int32_t line,
+                                                        xrExpressionVariableFactory& variables,
+                                                        const strand::Ptr<xrBasicExpressionListImp>& arguments);
 };
 
 namespace strand::detail {

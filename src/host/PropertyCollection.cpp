@@ -173,6 +173,7 @@ bool CPropertyCollection::rename(const String& oldName, const String& newName) {
     }
     m_properties[size_t(i)]->setNameRaw(newName);
     m_indexDirty = true;
+    s_renames.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 

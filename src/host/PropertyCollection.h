@@ -4,6 +4,7 @@
 // creates its properties from its element class, so a derived collection (parameters) holds
 // derived properties.
 
+#include <atomic>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -101,6 +102,9 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
 
     // Called by a member property that renamed itself.
     void onPropertyRenamed() noexcept { m_indexDirty = true; }
+    // Counts the renames of properties in every collection, so that holders of a property found by
+    // name can tell when the name may no longer fit.
+    static uint64_t renameEpoch() noexcept { return s_renames.load(std::memory_order_relaxed); }
 
     void onDeactivate() override;
 
@@ -118,6 +122,7 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     // Name index, used once the collection outgrows a short linear scan.
     mutable std::unordered_map<String, int32_t, StringHashIgnoreCase, StringEqualIgnoreCase> m_index;
     mutable bool m_indexDirty = true;
+    static inline std::atomic<uint64_t> s_renames{0};
 };
 
 }  // namespace strand

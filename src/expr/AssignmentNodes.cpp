@@ -1,0 +1,152 @@
+#include "expr/AssignmentNodes.h"
+
+#include <typeinfo>
+
+#include "expr/VariableNodes.h"
+
+using strand::ExpressionContext;
+using strand::String;
+
+xrConditionalExprImp::xrConditionalExprImp(int32_t line, xrNodeRef condition, xrNodeRef first, xrNodeRef second)
+    : xrValueExprImp(line), m_condition(std::move(condition)), m_first(std::move(first)), m_second(std::move(second)) {
+    SetDepth(xrDepthOver({m_condition.get(), m_first.get(), m_second.get()}));
+}
+
+void xrConditionalExprImp::Reset() {
+    m_condition->Reset();
+    m_first->Reset();
+    m_second->Reset();
+}
+
+void xrConditionalExprImp::ResetCalculated() {
+    m_condition->ResetCalculated();
+    m_first->ResetCalculated();
+    m_second->ResetCalculated();
+}
+
+xrAssignmentBase::xrAssignmentBase(int32_t line, xrNodeRef target, xrNodeRef value)
+    : xrValueExprImp(line),
+      m_target(std::move(target)),
+      m_value(std::move(value)),
+      m_plainTarget(dynamic_cast<xrPropertyRefExprImp*>(m_target.get()) != nullptr) {
+    SetDepth(xrDepthOver({m_target.get(), m_value.get()}));
+}
+
+void xrAssignmentBase::Reset() {
+    m_target->Reset();
+    m_value->Reset();
+}
+
+void xrAssignmentBase::ResetCalculated() {
+    m_target->ResetCalculated();
+    m_value->ResetCalculated();
+}
+
+xrVariableRef xrAssignmentBase::targetVariable(ExpressionContext& ctx) {
+    xrVariableRef variable = m_target->GetVariable(ctx);
+    if (!variable) throw error(u"Can only assign to a property");
+    return variable;
+}
+
+const String& xrAssignmentBase::AsString(ExpressionContext& ctx) {
+    xrVariableRef variable = GetVariable(ctx);
+    return xrReadAtLine(GetLineNum(), [&]() -> const String& { return variable->GetString(ctx); });
+}
+
+bool xrAssignmentBase::AsBool(ExpressionContext& ctx) {
+    xrVariableRef variable = GetVariable(ctx);
+    return xrReadAtLine(GetLineNum(), [&] { return variable->GetBool(ctx); });
+}
+
+double xrAssignmentBase::AsDouble(ExpressionContext& ctx) {
+    xrVariableRef variable = GetVariable(ctx);
+    return xrReadAtLine(GetLineNum(), [&] { return variable->GetDouble(ctx); });
+}
+
+const strand::Value& xrAssignmentBase::AsValue(ExpressionContext& ctx) {
+    xrVariableRef variable = GetVariable(ctx);
+    return xrReadAtLine(GetLineNum(), [&]() -> const strand::Value& { return variable->GetValue(ctx); });
+}
+
+xrVariableRef xrAssignExprImp::GetVariable(ExpressionContext& ctx) {
+    const strand::Value& value = m_value->AsValue(ctx);
+    if (m_plainTarget) {
+        xrVariableRef variable = targetVariable(ctx);
+        variable->SetValue(ctx, value);
+        return variable;
+    }
+    // Finding a computed target may change what the value came from: keep a copy first.
+    if (m_kept && typeid(*m_kept) == typeid(value)) {
+        m_kept->assignFrom(value);
+    } else {
+        m_kept = value.cloneValue();
+    }
+    xrVariableRef variable = targetVariable(ctx);
+    variable->SetValue(ctx, *m_kept);
+    return variable;
+}
+
+xrVariableRef xrPlusAssignExprImp::GetVariable(ExpressionContext& ctx) {
+    if (m_value->IsString()) {
+        const String text = m_value->AsString(ctx);
+        xrVariableRef variable = targetVariable(ctx);
+        variable->AppendString(ctx, text);
+        return variable;
+    }
+    const double amount = m_value->AsDouble(ctx);
+    xrVariableRef variable = targetVariable(ctx);
+    const double current = xrReadAtLine(GetLineNum(), [&] { return variable->GetDouble(ctx); });
+    variable->SetDouble(ctx, current + amount);
+    return variable;
+}
+
+xrVariableRef xrAppendAssignExprImp::GetVariable(ExpressionContext& ctx) {
+    const String text = m_value->AsString(ctx);
+    xrVariableRef variable = targetVariable(ctx);
+    variable->AppendString(ctx, text);
+    return variable;
+}
+
+xrVariableRef xrArithmeticAssignExprImp::GetVariable(ExpressionContext& ctx) {
+    const double amount = m_value->AsDouble(ctx);
+    xrVariableRef variable = targetVariable(ctx);
+    const double current = xrReadAtLine(GetLineNum(), [&] { return variable->GetDouble(ctx); });
+    switch (m_op) {
+        case Op::Minus:
+            variable->SetDouble(ctx, current - amount);
+            break;
+        case Op::Multiply:
+            variable->SetDouble(ctx, current * amount);
+            break;
+        case Op::Divide:
+            variable->SetDouble(ctx, current / amount);
+            break;
+    }
+    return variable;
+}
+
+xrIncrementExprImp::xrIncrementExprImp(int32_t line, xrNodeRef target, Form form)
+    : xrNumericExprImp(line), m_target(std::move(target)), m_form(form) {
+    SetDepth(xrDepthOver({m_target.get()}));
+}
+
+double xrIncrementExprImp::AsDouble(ExpressionContext& ctx) {
+    xrVariableRef variable = m_target->GetVariable(ctx);
+    if (!variable) {
+        switch (m_form) {
+            case Form::PreIncrement:
+                throw error(u"Can only the use pre-increment operator on a property.");
+            case Form::PostIncrement:
+                throw error(u"Can only the use post-increment operator on a property.");
+            case Form::PreDecrement:
+                throw error(u"Can only the use pre-decrement operator on a property.");
+            case Form::PostDecrement:
+                throw error(u"Can only the use post-decrement operator on a property.");
+        }
+    }
+    const double old = xrReadAtLine(GetLineNum(), [&] { return variable->GetDouble(ctx); });
+    const bool up = m_form == Form::PreIncrement || m_form == Form::PostIncrement;
+    const double updated = up ? old + 1.0 : old - 1.0;
+    variable->SetDouble(ctx, updated);
+    return (m_form == Form::PreIncrement || m_form == Form::PreDecrement) ? updated : old;
+}

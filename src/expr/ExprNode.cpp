@@ -1,0 +1,49 @@
+#include "expr/ExprNode.h"
+
+#include <algorithm>
+
+#include "expr/Variables.h"
+#include "host/Util.h"
+
+using strand::ExpressionContext;
+using strand::String;
+
+void xrValueExprImp::DoesSomethingCheck() const { throw error(u"Statement doesn't appear to do anything."); }
+
+xrVariableRef xrValueExprImp::GetVariable(ExpressionContext&) { return nullptr; }
+
+const String& xrVoidExprImp::AsString(ExpressionContext&) {
+    throw error(u"Error, cannot evaluate a void expression as a string.");
+}
+
+bool xrVoidExprImp::AsBool(ExpressionContext&) { throw xrExpressionVoidAsBoolException(GetLineNum()); }
+
+double xrVoidExprImp::AsDouble(ExpressionContext&) {
+    throw error(u"Error, cannot evaluate a void expression as a double.");
+}
+
+const strand::Value& xrVoidExprImp::AsValue(ExpressionContext&) {
+    throw error(u"Error, cannot evaluate a void expression as a value.");
+}
+
+const String& xrNumericExprImp::AsString(ExpressionContext& ctx) {
+    const double value = AsDouble(ctx);
+    m_text.clear();
+    strand::appendDouble(m_text, value);
+    return m_text;
+}
+
+const String& xrBooleanExprImp::AsString(ExpressionContext& ctx) {
+    static const String kTrue(u"true"), kFalse(u"false");
+    return AsBool(ctx) ? kTrue : kFalse;
+}
+
+double xrStringExprImp::AsDouble(ExpressionContext& ctx) { return strand::util::stringToDouble(AsString(ctx).view()); }
+
+int32_t xrDepthOver(std::initializer_list<const xrValueExprImp*> children) {
+    int32_t depth = 0;
+    for (const xrValueExprImp* child : children) {
+        if (child) depth = std::max(depth, child->GetDepth());
+    }
+    return depth + 1;
+}
