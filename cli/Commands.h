@@ -8,5 +8,6 @@ class App;
 namespace strand::cli {
 
 void addCheckCommand(CLI::App& app, int& status);
+void addEvalCommand(CLI::App& app, int& status);
 
 }  // namespace strand::cli

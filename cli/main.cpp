@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int status = 0;
     strand::cli::addCheckCommand(app, status);
+    strand::cli::addEvalCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -7,8 +7,12 @@
 using strand::ExpressionContext;
 using strand::String;
 
-xrConditionalExprImp::xrConditionalExprImp(int32_t line, xrNodeRef condition, xrNodeRef first, xrNodeRef second)
-    : xrValueExprImp(line), m_condition(std::move(condition)), m_first(std::move(first)), m_second(std::move(second)) {
+xrConditionalExprImp::xrConditionalExprImp(int32_t line, xrNodeRef condition, xrNodeRef first,
+                                           xrNodeRef second)
+    : xrValueExprImp(line),
+      m_condition(std::move(condition)),
+      m_first(std::move(first)),
+      m_second(std::move(second)) {
     SetDepth(xrDepthOver({m_condition.get(), m_first.get(), m_second.get()}));
 }
 
@@ -44,7 +48,8 @@ void xrAssignmentBase::ResetCalculated() {
 
 xrVariableRef xrAssignmentBase::targetVariable(ExpressionContext& ctx) {
     xrVariableRef variable = m_target->GetVariable(ctx);
-    if (!variable) throw error(u"Can only assign to a property");
+    if (!variable)
+        throw error(u"Can only assign to a property");
     return variable;
 }
 

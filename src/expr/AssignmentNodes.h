@@ -10,7 +10,7 @@
 // c ? a : b. Its kind follows its branches: a text or a number when either branch is one, a boolean
 // when both are; it names a property when both branches do.
 class xrConditionalExprImp final : public xrValueExprImp {
-public:
+  public:
     xrConditionalExprImp(int32_t line, xrNodeRef condition, xrNodeRef first, xrNodeRef second);
 
     bool IsString() const override { return m_first->IsString() || m_second->IsString(); }
@@ -20,15 +20,21 @@ public:
     void DoesSomethingCheck() const override {}
     void Reset() override;
     void ResetCalculated() override;
-    xrVariableRef GetVariable(strand::ExpressionContext& ctx) override { return branch(ctx)->GetVariable(ctx); }
+    xrVariableRef GetVariable(strand::ExpressionContext& ctx) override {
+        return branch(ctx)->GetVariable(ctx);
+    }
 
-    const strand::String& AsString(strand::ExpressionContext& ctx) override { return branch(ctx)->AsString(ctx); }
+    const strand::String& AsString(strand::ExpressionContext& ctx) override {
+        return branch(ctx)->AsString(ctx);
+    }
     bool AsBool(strand::ExpressionContext& ctx) override { return branch(ctx)->AsBool(ctx); }
     double AsDouble(strand::ExpressionContext& ctx) override { return branch(ctx)->AsDouble(ctx); }
-    const strand::Value& AsValue(strand::ExpressionContext& ctx) override { return branch(ctx)->AsValue(ctx); }
+    const strand::Value& AsValue(strand::ExpressionContext& ctx) override {
+        return branch(ctx)->AsValue(ctx);
+    }
     void Evaluate(strand::ExpressionContext& ctx) override { branch(ctx)->Evaluate(ctx); }
 
-private:
+  private:
     xrValueExprImp* branch(strand::ExpressionContext& ctx) {
         return m_condition->AsBool(ctx) ? m_first.get() : m_second.get();
     }
@@ -41,7 +47,7 @@ private:
 // The shared shape of := and the compound assignments: a target and a value; the node's result is the
 // variable's value after the store.
 class xrAssignmentBase : public xrValueExprImp {
-public:
+  public:
     xrAssignmentBase(int32_t line, xrNodeRef target, xrNodeRef value);
 
     bool IsProperty() const override { return true; }
@@ -55,7 +61,7 @@ public:
     const strand::Value& AsValue(strand::ExpressionContext& ctx) override;
     void Evaluate(strand::ExpressionContext& ctx) override { GetVariable(ctx); }
 
-protected:
+  protected:
     // The target's variable, or the "Can only assign to a property" error.
     xrVariableRef targetVariable(strand::ExpressionContext& ctx);
 
@@ -67,54 +73,54 @@ protected:
 };
 
 class xrAssignExprImp final : public xrAssignmentBase {
-public:
+  public:
     using xrAssignmentBase::xrAssignmentBase;
     xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
 };
 
 class xrPlusAssignExprImp final : public xrAssignmentBase {
-public:
+  public:
     using xrAssignmentBase::xrAssignmentBase;
     xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
 };
 
 class xrAppendAssignExprImp final : public xrAssignmentBase {
-public:
+  public:
     using xrAssignmentBase::xrAssignmentBase;
     xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
 };
 
 // -=, *=, /=: the value as a number first, then the variable's number combined with it.
 class xrArithmeticAssignExprImp : public xrAssignmentBase {
-public:
+  public:
     enum class Op { Minus, Multiply, Divide };
     xrArithmeticAssignExprImp(int32_t line, xrNodeRef target, xrNodeRef value, Op op)
         : xrAssignmentBase(line, std::move(target), std::move(value)), m_op(op) {}
     xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
 
-private:
+  private:
     Op m_op;
 };
 
 class xrMinusAssignExprImp final : public xrArithmeticAssignExprImp {
-public:
+  public:
     xrMinusAssignExprImp(int32_t line, xrNodeRef target, xrNodeRef value)
         : xrArithmeticAssignExprImp(line, std::move(target), std::move(value), Op::Minus) {}
 };
 class xrMultiplyAssignExprImp final : public xrArithmeticAssignExprImp {
-public:
+  public:
     xrMultiplyAssignExprImp(int32_t line, xrNodeRef target, xrNodeRef value)
         : xrArithmeticAssignExprImp(line, std::move(target), std::move(value), Op::Multiply) {}
 };
 class xrDivideAssignExprImp final : public xrArithmeticAssignExprImp {
-public:
+  public:
     xrDivideAssignExprImp(int32_t line, xrNodeRef target, xrNodeRef value)
         : xrArithmeticAssignExprImp(line, std::move(target), std::move(value), Op::Divide) {}
 };
 
 // ++x, x++, --x, x--: the pre forms give the new number, the post forms the old one.
 class xrIncrementExprImp : public xrNumericExprImp {
-public:
+  public:
     enum class Form { PreIncrement, PostIncrement, PreDecrement, PostDecrement };
     xrIncrementExprImp(int32_t line, xrNodeRef target, Form form);
     double AsDouble(strand::ExpressionContext& ctx) override;
@@ -122,28 +128,28 @@ public:
     void Reset() override { m_target->Reset(); }
     void ResetCalculated() override { m_target->ResetCalculated(); }
 
-private:
+  private:
     xrNodeRef m_target;
     Form m_form;
 };
 
 class xrPreIncrementExprImp final : public xrIncrementExprImp {
-public:
+  public:
     xrPreIncrementExprImp(int32_t line, xrNodeRef target)
         : xrIncrementExprImp(line, std::move(target), Form::PreIncrement) {}
 };
 class xrPostIncrementExprImp final : public xrIncrementExprImp {
-public:
+  public:
     xrPostIncrementExprImp(int32_t line, xrNodeRef target)
         : xrIncrementExprImp(line, std::move(target), Form::PostIncrement) {}
 };
 class xrPreDecrementExprImp final : public xrIncrementExprImp {
-public:
+  public:
     xrPreDecrementExprImp(int32_t line, xrNodeRef target)
         : xrIncrementExprImp(line, std::move(target), Form::PreDecrement) {}
 };
 class xrPostDecrementExprImp final : public xrIncrementExprImp {
-public:
+  public:
     xrPostDecrementExprImp(int32_t line, xrNodeRef target)
         : xrIncrementExprImp(line, std::move(target), Form::PostDecrement) {}
 };

@@ -12,22 +12,30 @@ namespace {
 // Characters that have a meaning in a regular expression.
 constexpr std::u16string_view kSpecials = u"\\.*?+^$()[]{}|";
 
-bool hasSpecials(std::u16string_view text) { return text.find_first_of(kSpecials) != std::u16string_view::npos; }
+bool hasSpecials(std::u16string_view text) {
+    return text.find_first_of(kSpecials) != std::u16string_view::npos;
+}
 
-char16_t upper(char16_t c, bool exactCase) { return exactCase ? c : strand::upperAsciiCase(c); }
+char16_t upper(char16_t c, bool exactCase) {
+    return exactCase ? c : strand::upperAsciiCase(c);
+}
 
 // Text equality as the comparisons define it: two empty texts are equal, an empty and a non-empty one
 // are not, otherwise exactly or folding A to Z.
 bool textsEqual(std::u16string_view a, std::u16string_view b, bool exactCase) {
-    if (a.empty() || b.empty()) return a.empty() == b.empty();
+    if (a.empty() || b.empty())
+        return a.empty() == b.empty();
     return exactCase ? a == b : String::equalFolded(a, b);
 }
 
 bool containsText(std::u16string_view haystack, std::u16string_view needle, bool exactCase) {
-    if (exactCase) return haystack.find(needle) != std::u16string_view::npos;
-    if (needle.size() > haystack.size()) return false;
+    if (exactCase)
+        return haystack.find(needle) != std::u16string_view::npos;
+    if (needle.size() > haystack.size())
+        return false;
     for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
-        if (String::equalFolded(haystack.substr(i, needle.size()), needle)) return true;
+        if (String::equalFolded(haystack.substr(i, needle.size()), needle))
+            return true;
     }
     return false;
 }
@@ -80,12 +88,14 @@ bool xrEqualsExprImp::AsBool(ExpressionContext& ctx) {
 }
 
 void xrEqualsExprImp::DoesSomethingCheck() const {
-    throw error(u"Equality test (=) found instead of assignment (:=).Statement doesn't appear to do anything.");
+    throw error(
+        u"Equality test (=) found instead of assignment (:=).Statement doesn't appear to do anything.");
 }
 
 void xrNumericEqualsExprImp::DoesSomethingCheck() const {
     throw error(
-        u"Numeric equality test (==/!==) found instead of an assignment (:=).Statement doesn't appear to do anything.");
+        u"Numeric equality test (==/!==) found instead of an assignment (:=).Statement doesn't appear to do "
+        u"anything.");
 }
 
 bool xrStringEqExprImp::AsBool(ExpressionContext& ctx) {
@@ -100,9 +110,11 @@ bool xrStringOrderExprImp::AsBool(ExpressionContext& ctx) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n && order == 0; ++i) {
         const char16_t x = upper(a[i], m_exactCase), y = upper(b[i], m_exactCase);
-        if (x != y) order = x < y ? -1 : 1;
+        if (x != y)
+            order = x < y ? -1 : 1;
     }
-    if (order == 0 && a.size() != b.size()) order = a.size() < b.size() ? -1 : 1;
+    if (order == 0 && a.size() != b.size())
+        order = a.size() < b.size() ? -1 : 1;
     switch (m_test) {
         case Test::Greater:
             return order > 0;
@@ -116,7 +128,8 @@ bool xrStringOrderExprImp::AsBool(ExpressionContext& ctx) {
     return false;
 }
 
-xrNotExprImp::xrNotExprImp(int32_t line, xrNodeRef operand) : xrBooleanExprImp(line), m_operand(std::move(operand)) {
+xrNotExprImp::xrNotExprImp(int32_t line, xrNodeRef operand)
+    : xrBooleanExprImp(line), m_operand(std::move(operand)) {
     SetDepth(xrDepthOver({m_operand.get()}));
 }
 
@@ -140,7 +153,8 @@ String xrLikeExprImp::translate(const String& pattern) {
     }
     // A trailing % is dropped unless it is the leading one, already gone.
     const bool trailingPercent = !p.empty() && p.back() == u'%';
-    if (trailingPercent && end - 1 >= begin) end -= 1;
+    if (trailingPercent && end - 1 >= begin)
+        end -= 1;
     for (size_t i = begin; i < end; ++i) {
         const char16_t c = p[i];
         if (c == u'%') {
@@ -149,20 +163,24 @@ String xrLikeExprImp::translate(const String& pattern) {
             out.append(u'.');
         } else if (c == u'[') {
             size_t close = p.find(u']', i + 1);
-            if (close == std::u16string_view::npos) close = p.size() - 1;
+            if (close == std::u16string_view::npos)
+                close = p.size() - 1;
             out.append(p.substr(i, close - i + 1));
             i = close;
         } else {
-            if (kSpecials.find(c) != std::u16string_view::npos) out.append(u'\\');
+            if (kSpecials.find(c) != std::u16string_view::npos)
+                out.append(u'\\');
             out.append(c);
         }
     }
-    if (!trailingPercent) out.append(u'$');
+    if (!trailingPercent)
+        out.append(u'$');
     return out;
 }
 
 void xrLikeExprImp::prepare(const String& pattern) {
-    const String t = m_raw || pattern.isEmpty() ? (pattern.isNull() ? String::empty() : pattern) : translate(pattern);
+    const String t =
+        m_raw || pattern.isEmpty() ? (pattern.isNull() ? String::empty() : pattern) : translate(pattern);
     const std::u16string_view v = t.view();
     if (v.size() > 2 && v.front() == u'^' && v.back() == u'$' && !hasSpecials(v.substr(1, v.size() - 2))) {
         m_method = Method::Equal;
@@ -186,7 +204,8 @@ void xrLikeExprImp::prepare(const String& pattern) {
 
 bool xrLikeExprImp::AsBool(ExpressionContext& ctx) {
     const String& pattern = m_pattern->AsString(ctx);
-    if (!m_lastPattern || m_lastPattern->view() != pattern.view()) prepare(pattern);
+    if (!m_lastPattern || m_lastPattern->view() != pattern.view())
+        prepare(pattern);
     const std::u16string_view subject = m_subject->AsString(ctx).view();
     switch (m_method) {
         case Method::Equal:
@@ -211,7 +230,10 @@ void xrLikeExprImp::ResetCalculated() {
 }
 
 xrBetweenExprImp::xrBetweenExprImp(int32_t line, xrNodeRef value, xrNodeRef first, xrNodeRef second)
-    : xrBooleanExprImp(line), m_value(std::move(value)), m_first(std::move(first)), m_second(std::move(second)) {
+    : xrBooleanExprImp(line),
+      m_value(std::move(value)),
+      m_first(std::move(first)),
+      m_second(std::move(second)) {
     SetDepth(xrDepthOver({m_value.get(), m_first.get(), m_second.get()}));
 }
 
@@ -220,7 +242,8 @@ bool xrBetweenExprImp::AsBool(ExpressionContext& ctx) {
     const double a = m_first->AsDouble(ctx);
     const double b = m_second->AsDouble(ctx);
     // The bounds may come in either order; both ends count; a NaN anywhere gives false.
-    if (a < b) return a <= v && v <= b;
+    if (a < b)
+        return a <= v && v <= b;
     return b <= v && v <= a;
 }
 
@@ -243,7 +266,8 @@ xrUniqueExprImp::xrUniqueExprImp(int32_t line, xrNodeRef operand)
 
 bool xrUniqueExprImp::AsBool(ExpressionContext& ctx) {
     const String& text = m_operand->AsString(ctx);
-    if (text.isNull()) return false;
+    if (text.isNull())
+        return false;
     return insert(text);
 }
 
@@ -264,6 +288,7 @@ xrIsDefinedExprImp::xrIsDefinedExprImp(int32_t line, xrNodeRef operand)
 
 bool xrIsDefinedExprImp::AsBool(ExpressionContext& ctx) {
     xrVariableRef variable = m_operand->GetVariable(ctx);
-    if (!variable) throw error(u"A property name must be on the left side of IS DEFINED.");
+    if (!variable)
+        throw error(u"A property name must be on the left side of IS DEFINED.");
     return variable->IsDefined(ctx);
 }

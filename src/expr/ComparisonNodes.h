@@ -12,31 +12,31 @@
 #include "host/xrRegex.h"
 
 class xrBinaryBooleanExprImp : public xrBooleanExprImp {
-public:
+  public:
     xrBinaryBooleanExprImp(int32_t line, xrNodeRef left, xrNodeRef right);
     void Reset() override;
     void ResetCalculated() override;
 
-protected:
+  protected:
     xrNodeRef m_left;
     xrNodeRef m_right;
     strand::String m_leftText;  // the left text, kept while the right operand runs
 };
 
 class xrEqualsExprImp final : public xrBinaryBooleanExprImp {
-public:
+  public:
     enum class Method { Text, Boolean, Number };
     xrEqualsExprImp(int32_t line, xrNodeRef left, xrNodeRef right);
     bool AsBool(strand::ExpressionContext& ctx) override;
     void DoesSomethingCheck() const override;
     Method method() const noexcept { return m_method; }
 
-private:
+  private:
     Method m_method;
 };
 
 class xrNumericEqualsExprImp final : public xrBinaryBooleanExprImp {
-public:
+  public:
     using xrBinaryBooleanExprImp::xrBinaryBooleanExprImp;
     bool AsBool(strand::ExpressionContext& ctx) override {
         const double l = m_left->AsDouble(ctx);
@@ -46,45 +46,47 @@ public:
 };
 
 class xrStringEqExprImp final : public xrBinaryBooleanExprImp {
-public:
+  public:
     xrStringEqExprImp(int32_t line, xrNodeRef left, xrNodeRef right, bool exactCase)
         : xrBinaryBooleanExprImp(line, std::move(left), std::move(right)), m_exactCase(exactCase) {}
     bool AsBool(strand::ExpressionContext& ctx) override;
 
-private:
+  private:
     bool m_exactCase;
 };
 
 // gt, ge, lt, le: texts compared code unit by code unit, a to z raised to A to Z without CASE.
 class xrStringOrderExprImp : public xrBinaryBooleanExprImp {
-public:
+  public:
     enum class Test { Greater, GreaterEqual, Less, LessEqual };
     xrStringOrderExprImp(int32_t line, xrNodeRef left, xrNodeRef right, bool exactCase, Test test)
-        : xrBinaryBooleanExprImp(line, std::move(left), std::move(right)), m_exactCase(exactCase), m_test(test) {}
+        : xrBinaryBooleanExprImp(line, std::move(left), std::move(right)),
+          m_exactCase(exactCase),
+          m_test(test) {}
     bool AsBool(strand::ExpressionContext& ctx) override;
 
-private:
+  private:
     bool m_exactCase;
     Test m_test;
 };
 
 class xrStringGtExprImp final : public xrStringOrderExprImp {
-public:
+  public:
     xrStringGtExprImp(int32_t line, xrNodeRef l, xrNodeRef r, bool exactCase)
         : xrStringOrderExprImp(line, std::move(l), std::move(r), exactCase, Test::Greater) {}
 };
 class xrStringGeExprImp final : public xrStringOrderExprImp {
-public:
+  public:
     xrStringGeExprImp(int32_t line, xrNodeRef l, xrNodeRef r, bool exactCase)
         : xrStringOrderExprImp(line, std::move(l), std::move(r), exactCase, Test::GreaterEqual) {}
 };
 class xrStringLtExprImp final : public xrStringOrderExprImp {
-public:
+  public:
     xrStringLtExprImp(int32_t line, xrNodeRef l, xrNodeRef r, bool exactCase)
         : xrStringOrderExprImp(line, std::move(l), std::move(r), exactCase, Test::Less) {}
 };
 class xrStringLeExprImp final : public xrStringOrderExprImp {
-public:
+  public:
     xrStringLeExprImp(int32_t line, xrNodeRef l, xrNodeRef r, bool exactCase)
         : xrStringOrderExprImp(line, std::move(l), std::move(r), exactCase, Test::LessEqual) {}
 };
@@ -92,7 +94,7 @@ public:
 // <, >, <=, >=: IEEE comparisons of numbers (false when either is NaN).
 template <typename Compare>
 class xrNumericOrderExprImp final : public xrBinaryBooleanExprImp {
-public:
+  public:
     using xrBinaryBooleanExprImp::xrBinaryBooleanExprImp;
     bool AsBool(strand::ExpressionContext& ctx) override {
         const double l = m_left->AsDouble(ctx);
@@ -105,25 +107,29 @@ using xrLessEqualExprImp = xrNumericOrderExprImp<std::less_equal<double>>;
 using xrGreaterEqualExprImp = xrNumericOrderExprImp<std::greater_equal<double>>;
 
 class xrAndExprImp final : public xrBinaryBooleanExprImp {
-public:
+  public:
     using xrBinaryBooleanExprImp::xrBinaryBooleanExprImp;
-    bool AsBool(strand::ExpressionContext& ctx) override { return m_left->AsBool(ctx) && m_right->AsBool(ctx); }
+    bool AsBool(strand::ExpressionContext& ctx) override {
+        return m_left->AsBool(ctx) && m_right->AsBool(ctx);
+    }
 };
 
 class xrOrExprImp final : public xrBinaryBooleanExprImp {
-public:
+  public:
     using xrBinaryBooleanExprImp::xrBinaryBooleanExprImp;
-    bool AsBool(strand::ExpressionContext& ctx) override { return m_left->AsBool(ctx) || m_right->AsBool(ctx); }
+    bool AsBool(strand::ExpressionContext& ctx) override {
+        return m_left->AsBool(ctx) || m_right->AsBool(ctx);
+    }
 };
 
 class xrNotExprImp final : public xrBooleanExprImp {
-public:
+  public:
     xrNotExprImp(int32_t line, xrNodeRef operand);
     bool AsBool(strand::ExpressionContext& ctx) override { return !m_operand->AsBool(ctx); }
     void Reset() override { m_operand->Reset(); }
     void ResetCalculated() override { m_operand->ResetCalculated(); }
 
-private:
+  private:
     xrNodeRef m_operand;
 };
 
@@ -131,7 +137,7 @@ private:
 // regular expression. Whole-text equality and containment are done on the texts directly; other
 // patterns are compiled once per distinct pattern text.
 class xrLikeExprImp final : public xrBooleanExprImp {
-public:
+  public:
     xrLikeExprImp(int32_t line, xrNodeRef subject, xrNodeRef pattern, bool exactCase, bool raw);
     bool AsBool(strand::ExpressionContext& ctx) override;
     void Reset() override;
@@ -140,7 +146,7 @@ public:
     // The regular expression a LIKE pattern stands for.
     static strand::String translate(const strand::String& pattern);
 
-private:
+  private:
     enum class Method { Equal, Contains, Regex };
     void prepare(const strand::String& pattern);
 
@@ -155,13 +161,13 @@ private:
 };
 
 class xrBetweenExprImp final : public xrBooleanExprImp {
-public:
+  public:
     xrBetweenExprImp(int32_t line, xrNodeRef value, xrNodeRef first, xrNodeRef second);
     bool AsBool(strand::ExpressionContext& ctx) override;
     void Reset() override;
     void ResetCalculated() override;
 
-private:
+  private:
     xrNodeRef m_value;
     xrNodeRef m_first;
     xrNodeRef m_second;
@@ -169,41 +175,42 @@ private:
 
 // True the first time a text is seen by this node, across evaluations until Reset.
 class xrUniqueExprImp : public xrBooleanExprImp {
-public:
+  public:
     xrUniqueExprImp(int32_t line, xrNodeRef operand);
     bool AsBool(strand::ExpressionContext& ctx) override;
     void DoesSomethingCheck() const override {}
     void Reset() override;
     void ResetCalculated() override { m_operand->ResetCalculated(); }
 
-protected:
+  protected:
     virtual bool insert(const strand::String& text) { return m_seen.insert(text).second; }
     void clearSeen() { m_seen.clear(); }
 
-private:
+  private:
     xrNodeRef m_operand;
     std::unordered_set<strand::String, strand::StringHash> m_seen;
 };
 
 class xrUniqueNoCaseExprImp final : public xrUniqueExprImp {
-public:
+  public:
     using xrUniqueExprImp::xrUniqueExprImp;
     void Reset() override;
 
-protected:
+  protected:
     bool insert(const strand::String& text) override { return m_seenFolded.insert(text).second; }
 
-private:
-    std::unordered_set<strand::String, strand::StringHashIgnoreCase, strand::StringEqualIgnoreCase> m_seenFolded;
+  private:
+    std::unordered_set<strand::String, strand::StringHashIgnoreCase, strand::StringEqualIgnoreCase>
+        m_seenFolded;
 };
 
 class xrIsDefinedExprImp final : public xrBooleanExprImp {
-public:
+  public:
     xrIsDefinedExprImp(int32_t line, xrNodeRef operand);
     bool AsBool(strand::ExpressionContext& ctx) override;
     void Reset() override { m_operand->Reset(); }
     void ResetCalculated() override { m_operand->ResetCalculated(); }
 
-private:
+  private:
     xrNodeRef m_operand;
 };

@@ -22,53 +22,67 @@ void xrIfExprImp::SetElse(xrBodyRef body) {
 
 xrBasicExpressionListImp* xrIfExprImp::selected(ExpressionContext& ctx) {
     for (size_t i = 0; i < m_conditions.size(); ++i) {
-        if (m_conditions[i]->AsBool(ctx)) return m_bodies[i].get();
+        if (m_conditions[i]->AsBool(ctx))
+            return m_bodies[i].get();
     }
     return m_else.get();
 }
 
 void xrIfExprImp::DoesSomethingCheck() const {
-    for (const auto& body : m_bodies) body->doesSomethingCheck(true);
-    if (m_else) m_else->doesSomethingCheck(true);
+    for (const auto& body : m_bodies)
+        body->doesSomethingCheck(true);
+    if (m_else)
+        m_else->doesSomethingCheck(true);
 }
 
 void xrIfExprImp::Reset() {
-    for (const auto& condition : m_conditions) condition->Reset();
-    for (const auto& body : m_bodies) body->Reset();
-    if (m_else) m_else->Reset();
+    for (const auto& condition : m_conditions)
+        condition->Reset();
+    for (const auto& body : m_bodies)
+        body->Reset();
+    if (m_else)
+        m_else->Reset();
 }
 
 void xrIfExprImp::ResetCalculated() {
-    for (const auto& condition : m_conditions) condition->ResetCalculated();
-    for (const auto& body : m_bodies) body->ResetCalculated();
-    if (m_else) m_else->ResetCalculated();
+    for (const auto& condition : m_conditions)
+        condition->ResetCalculated();
+    for (const auto& body : m_bodies)
+        body->ResetCalculated();
+    if (m_else)
+        m_else->ResetCalculated();
 }
 
 void xrIfExprImp::Evaluate(ExpressionContext& ctx) {
-    if (xrBasicExpressionListImp* body = selected(ctx)) body->evaluate(ctx);
+    if (xrBasicExpressionListImp* body = selected(ctx))
+        body->evaluate(ctx);
 }
 
 bool xrIfExprImp::AsBool(ExpressionContext& ctx) {
     xrBasicExpressionListImp* body = selected(ctx);
-    if (!body) throw error(u"Error, required a boolean return value but no ELSE clause.");
+    if (!body)
+        throw error(u"Error, required a boolean return value but no ELSE clause.");
     return body->getBool(ctx);
 }
 
 double xrIfExprImp::AsDouble(ExpressionContext& ctx) {
     xrBasicExpressionListImp* body = selected(ctx);
-    if (!body) throw error(u"Error, required a double return value but no ELSE clause.");
+    if (!body)
+        throw error(u"Error, required a double return value but no ELSE clause.");
     return body->getDouble(ctx);
 }
 
 const String& xrIfExprImp::AsString(ExpressionContext& ctx) {
     xrBasicExpressionListImp* body = selected(ctx);
-    if (!body) throw error(u"Error, required a string return value but no ELSE clause.");
+    if (!body)
+        throw error(u"Error, required a string return value but no ELSE clause.");
     return body->getString(ctx);
 }
 
 const strand::Value& xrIfExprImp::AsValue(ExpressionContext& ctx) {
     xrBasicExpressionListImp* body = selected(ctx);
-    if (!body) throw error(u"Error, required a string return value but no ELSE clause.");
+    if (!body)
+        throw error(u"Error, required a string return value but no ELSE clause.");
     return body->getValue(ctx);
 }
 
@@ -89,7 +103,8 @@ void xrWhileLoopExprImp::ResetCalculated() {
 
 void xrWhileLoopExprImp::Evaluate(ExpressionContext& ctx) {
     try {
-        while (m_condition->AsBool(ctx)) m_body->evaluate(ctx);
+        while (m_condition->AsBool(ctx))
+            m_body->evaluate(ctx);
     } catch (const xrBreakException&) {
     }
 }
@@ -130,7 +145,8 @@ void xrForLoopExprImp::Evaluate(ExpressionContext& ctx) {
             const double next = i + step;
             // Past 2^53, or from an infinity, adding 1 no longer changes the counter.
             if (next == i) {
-                throw error(u"The FOR loop counter cannot advance from %ls by steps of 1.", strand::doubleToString(i));
+                throw error(u"The FOR loop counter cannot advance from %ls by steps of 1.",
+                            strand::doubleToString(i));
             }
             i = next;
         }

@@ -9,7 +9,7 @@
 using xrBodyRef = strand::Ptr<xrBasicExpressionListImp>;
 
 class xrIfExprImp final : public xrBooleanExprImp {
-public:
+  public:
     xrIfExprImp(int32_t line, xrNodeRef condition, xrBodyRef body);
     void AddBranch(xrNodeRef condition, xrBodyRef body);
     void SetElse(xrBodyRef body);
@@ -23,7 +23,7 @@ public:
     const strand::String& AsString(strand::ExpressionContext& ctx) override;
     const strand::Value& AsValue(strand::ExpressionContext& ctx) override;
 
-private:
+  private:
     // The body of the first true condition, else the ELSE body, else null.
     xrBasicExpressionListImp* selected(strand::ExpressionContext& ctx);
 
@@ -33,14 +33,14 @@ private:
 };
 
 class xrWhileLoopExprImp final : public xrVoidExprImp {
-public:
+  public:
     xrWhileLoopExprImp(int32_t line, xrNodeRef condition, xrBodyRef body);
     void DoesSomethingCheck() const override { m_body->doesSomethingCheck(true); }
     void Reset() override;
     void ResetCalculated() override;
     void Evaluate(strand::ExpressionContext& ctx) override;
 
-private:
+  private:
     xrNodeRef m_condition;
     xrBodyRef m_body;
 };
@@ -48,7 +48,7 @@ private:
 // The counter runs from the first bound toward the second by steps of exactly 1, both bounds taken
 // once; the loop variable is set to the counter before each run of the body.
 class xrForLoopExprImp final : public xrVoidExprImp {
-public:
+  public:
     xrForLoopExprImp(int32_t line, xrVariableRef variable, xrNodeRef first, xrNodeRef second, bool reverse,
                      xrBodyRef body);
     void DoesSomethingCheck() const override { m_body->doesSomethingCheck(true); }
@@ -56,7 +56,7 @@ public:
     void ResetCalculated() override;
     void Evaluate(strand::ExpressionContext& ctx) override;
 
-private:
+  private:
     xrVariableRef m_variable;
     xrNodeRef m_first;
     xrNodeRef m_second;
@@ -65,7 +65,7 @@ private:
 };
 
 class xrBreakExprImp final : public xrVoidExprImp {
-public:
+  public:
     using xrVoidExprImp::xrVoidExprImp;
     void DoesSomethingCheck() const override {}
     void Reset() override {}
@@ -73,7 +73,7 @@ public:
 };
 
 class xrReturnExprImp final : public xrValueExprImp {
-public:
+  public:
     xrReturnExprImp(int32_t line, xrNodeRef returned);
 
     bool IsString() const override { return m_returned && m_returned->IsString(); }
@@ -83,18 +83,22 @@ public:
     bool IsValue() const override { return !m_returned || m_returned->IsValue(); }
     void DoesSomethingCheck() const override {}
     void Reset() override {
-        if (m_returned) m_returned->Reset();
+        if (m_returned)
+            m_returned->Reset();
     }
     void ResetCalculated() override {
-        if (m_returned) m_returned->ResetCalculated();
+        if (m_returned)
+            m_returned->ResetCalculated();
     }
 
-    const strand::String& AsString(strand::ExpressionContext&) override { throw xrReturnException{m_returned}; }
+    const strand::String& AsString(strand::ExpressionContext&) override {
+        throw xrReturnException{m_returned};
+    }
     bool AsBool(strand::ExpressionContext&) override { throw xrReturnException{m_returned}; }
     double AsDouble(strand::ExpressionContext&) override { throw xrReturnException{m_returned}; }
     const strand::Value& AsValue(strand::ExpressionContext&) override { throw xrReturnException{m_returned}; }
     void Evaluate(strand::ExpressionContext&) override { throw xrReturnException{m_returned}; }
 
-private:
+  private:
     xrNodeRef m_returned;
 };

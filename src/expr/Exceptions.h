@@ -22,20 +22,20 @@ struct xrReturnException {
 };
 
 class xrExpressionTerminateException {
-public:
+  public:
     explicit xrExpressionTerminateException(strand::ComponentState state) : m_state(state) {}
     xrExpressionTerminateException(const xrExpressionTerminateException&) = default;
     xrExpressionTerminateException& operator=(const xrExpressionTerminateException&) = default;
     virtual ~xrExpressionTerminateException() = default;
     strand::ComponentState GetProcessState() const noexcept { return m_state; }
 
-private:
+  private:
     strand::ComponentState m_state;
 };
 
 // A property that could not be found (or calculated) when a script read it.
 class xrExpressionUnboundException {
-public:
+  public:
     // Kinds: 0 data record, 1 global, 2 expression local.
     enum Kind : int32_t { DataRecord = 0, Global = 1, ExpressionLocal = 2 };
 
@@ -50,7 +50,7 @@ public:
     // The explanation a script's reader sees.
     strand::String explanation() const;
 
-private:
+  private:
     strand::String m_name;
     int32_t m_kind;
     bool m_calculationFailed;
@@ -58,7 +58,7 @@ private:
 };
 
 class xrUndefinedPropertyException : public strand::Exception {
-public:
+  public:
     explicit xrUndefinedPropertyException(const xrExpressionUnboundException& unbound)
         : strand::Exception(unbound.explanation()) {}
 };
@@ -66,11 +66,12 @@ public:
 // Raised when a statement without a value is asked for a boolean; it keeps the line, so that a host
 // can tell a script without a boolean result from other failures.
 class xrExpressionVoidAsBoolException : public strand::Exception {
-public:
+  public:
     explicit xrExpressionVoidAsBoolException(int32_t line)
-        : strand::Exception(u"line %d, Error, cannot evaluate a void expression as a boolean.", line), m_line(line) {}
+        : strand::Exception(u"line %d, Error, cannot evaluate a void expression as a boolean.", line),
+          m_line(line) {}
     int32_t GetLineNum() const noexcept { return m_line; }
 
-private:
+  private:
     int32_t m_line;
 };

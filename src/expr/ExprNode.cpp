@@ -8,15 +8,21 @@
 using strand::ExpressionContext;
 using strand::String;
 
-void xrValueExprImp::DoesSomethingCheck() const { throw error(u"Statement doesn't appear to do anything."); }
+void xrValueExprImp::DoesSomethingCheck() const {
+    throw error(u"Statement doesn't appear to do anything.");
+}
 
-xrVariableRef xrValueExprImp::GetVariable(ExpressionContext&) { return nullptr; }
+xrVariableRef xrValueExprImp::GetVariable(ExpressionContext&) {
+    return nullptr;
+}
 
 const String& xrVoidExprImp::AsString(ExpressionContext&) {
     throw error(u"Error, cannot evaluate a void expression as a string.");
 }
 
-bool xrVoidExprImp::AsBool(ExpressionContext&) { throw xrExpressionVoidAsBoolException(GetLineNum()); }
+bool xrVoidExprImp::AsBool(ExpressionContext&) {
+    throw xrExpressionVoidAsBoolException(GetLineNum());
+}
 
 double xrVoidExprImp::AsDouble(ExpressionContext&) {
     throw error(u"Error, cannot evaluate a void expression as a double.");
@@ -38,12 +44,15 @@ const String& xrBooleanExprImp::AsString(ExpressionContext& ctx) {
     return AsBool(ctx) ? kTrue : kFalse;
 }
 
-double xrStringExprImp::AsDouble(ExpressionContext& ctx) { return strand::util::stringToDouble(AsString(ctx).view()); }
+double xrStringExprImp::AsDouble(ExpressionContext& ctx) {
+    return strand::util::stringToDouble(AsString(ctx).view());
+}
 
 int32_t xrDepthOver(std::initializer_list<const xrValueExprImp*> children) {
     int32_t depth = 0;
     for (const xrValueExprImp* child : children) {
-        if (child) depth = std::max(depth, child->GetDepth());
+        if (child)
+            depth = std::max(depth, child->GetDepth());
     }
     return depth + 1;
 }

@@ -22,7 +22,7 @@ class xrExpressionVariableInterface;
 using xrVariableRef = xrRefCount<xrExpressionVariableInterface>;
 
 class xrValueExprImp : public xrCounted {
-public:
+  public:
     explicit xrValueExprImp(int32_t line) noexcept : m_line(line) {}
     ~xrValueExprImp() override = default;
 
@@ -59,7 +59,7 @@ public:
                                  strand::formatString(std::u16string_view(format), args...).view());
     }
 
-private:
+  private:
     int32_t m_line;
     int32_t m_depth = 1;
 };
@@ -68,7 +68,7 @@ using xrNodeRef = xrRefCount<xrValueExprImp>;
 
 // Statements without a value: loops, BREAK, the void built-ins.
 class xrVoidExprImp : public xrValueExprImp {
-public:
+  public:
     using xrValueExprImp::xrValueExprImp;
     bool IsValue() const override { return false; }
     const strand::String& AsString(strand::ExpressionContext& ctx) override;
@@ -78,7 +78,7 @@ public:
 };
 
 class xrNumericExprImp : public xrValueExprImp {
-public:
+  public:
     using xrValueExprImp::xrValueExprImp;
     bool IsDouble() const override { return true; }
     bool IsValue() const override { return false; }
@@ -92,13 +92,13 @@ public:
     }
     void Evaluate(strand::ExpressionContext& ctx) override { AsDouble(ctx); }
 
-protected:
+  protected:
     strand::DoubleValue m_holder;
     strand::String m_text;
 };
 
 class xrBooleanExprImp : public xrValueExprImp {
-public:
+  public:
     using xrValueExprImp::xrValueExprImp;
     bool IsBool() const override { return true; }
     bool IsValue() const override { return false; }
@@ -111,21 +111,24 @@ public:
     }
     void Evaluate(strand::ExpressionContext& ctx) override { AsBool(ctx); }
 
-protected:
+  protected:
     strand::BooleanValue m_holder;
 };
 
 class xrStringExprImp : public xrValueExprImp {
-public:
+  public:
     using xrValueExprImp::xrValueExprImp;
     bool IsString() const override { return true; }
     bool IsValue() const override { return false; }
     // True only for "true" (A to Z folded), "1" and "1.".
-    bool AsBool(strand::ExpressionContext& ctx) override { return strand::StringValue::textToBool(AsString(ctx)); }
+    bool AsBool(strand::ExpressionContext& ctx) override {
+        return strand::StringValue::textToBool(AsString(ctx));
+    }
     double AsDouble(strand::ExpressionContext& ctx) override;
     const strand::Value& AsValue(strand::ExpressionContext& ctx) override {
         const strand::String& text = AsString(ctx);
-        if (&text != &m_value.get()) m_value.set(text);
+        if (&text != &m_value.get())
+            m_value.set(text);
         return m_value;
     }
     void Evaluate(strand::ExpressionContext& ctx) override { AsString(ctx); }
@@ -133,13 +136,13 @@ public:
     strand::String& GetString() noexcept { return m_value.get(); }
     strand::StringValue& GetStringValue() noexcept { return m_value; }
 
-protected:
+  protected:
     strand::StringValue m_value;
 };
 
 // Nodes whose value is whatever a variable holds.
 class xrPropertyExprImp : public xrValueExprImp {
-public:
+  public:
     using xrValueExprImp::xrValueExprImp;
 };
 

@@ -5,8 +5,10 @@
 void CExpressionCache::SetValues(strand::iContext* ctx, const strand::Array<strand::String>& texts) {
     if (texts.size() == m_texts.size()) {
         bool same = true;
-        for (size_t i = 0; i < texts.size() && same; ++i) same = texts[i] == m_texts[i];
-        if (same) return;
+        for (size_t i = 0; i < texts.size() && same; ++i)
+            same = texts[i] == m_texts[i];
+        if (same)
+            return;
     }
     strand::Array<strand::Ptr<xrExpressionListImp>> scripts;
     scripts.reserve(texts.size());

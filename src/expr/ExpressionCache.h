@@ -6,7 +6,7 @@
 #include "expr/ExpressionList.h"
 
 class CExpressionCache {
-public:
+  public:
     // Parses every text (when they differ from the cached ones) and checks that each statement but the
     // last does something. Raises the first parse or check failure.
     void SetValues(strand::iContext* ctx, const strand::Array<strand::String>& texts);
@@ -15,7 +15,7 @@ public:
     uint32_t GetNumberOfExpressions() const noexcept { return uint32_t(m_texts.size()); }
     void Clear();
 
-private:
+  private:
     strand::Array<strand::String> m_texts;
     strand::Array<strand::Ptr<xrExpressionListImp>> m_scripts;
 };

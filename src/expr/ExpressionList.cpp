@@ -8,34 +8,47 @@ using strand::String;
 strand::LeakDetector xrBasicExpressionListImp::m_leakDetector{"Halvorn.data.xrBasicExpressionListImp"};
 strand::LeakDetector xrExpressionListImp::m_leakDetector{"Halvorn.data.xrExpressionListImp"};
 
-xrBasicExpressionListImp::xrBasicExpressionListImp() { m_leakDetector.add(); }
-xrBasicExpressionListImp::~xrBasicExpressionListImp() { m_leakDetector.remove(); }
+xrBasicExpressionListImp::xrBasicExpressionListImp() {
+    m_leakDetector.add();
+}
+xrBasicExpressionListImp::~xrBasicExpressionListImp() {
+    m_leakDetector.remove();
+}
 
-xrBasicExpressionListImp::RecordLoan::RecordLoan(xrBasicExpressionListImp& list, ExpressionContext& ctx) : m_ctx(ctx) {
+xrBasicExpressionListImp::RecordLoan::RecordLoan(xrBasicExpressionListImp& list, ExpressionContext& ctx)
+    : m_ctx(ctx) {
     strand::iNode* node = ctx.isForNode();
-    if (!node || ctx.getDataRecord()) return;
-    if (!list.m_nodeRecord) list.m_nodeRecord = strand::makePtr<strand::DataRecord>();
+    if (!node || ctx.getDataRecord())
+        return;
+    if (!list.m_nodeRecord)
+        list.m_nodeRecord = strand::makePtr<strand::DataRecord>();
     list.m_nodeRecord->attachProperties(strand::Ptr<strand::iPropertyCollection>(node->getProperties()));
     m_lent = list.m_nodeRecord.get();
     ctx.setDataRecord(m_lent);
 }
 
 xrBasicExpressionListImp::RecordLoan::~RecordLoan() {
-    if (!m_lent) return;
+    if (!m_lent)
+        return;
     m_ctx.setDataRecord(nullptr);
     m_lent->detachProperties();
 }
 
 void xrBasicExpressionListImp::doesSomethingCheck(bool checkLast) const {
     const size_t n = m_statements.size();
-    for (size_t i = 0; i + 1 < n; ++i) m_statements[i]->DoesSomethingCheck();
-    if (checkLast && n > 0) m_statements[n - 1]->DoesSomethingCheck();
+    for (size_t i = 0; i + 1 < n; ++i)
+        m_statements[i]->DoesSomethingCheck();
+    if (checkLast && n > 0)
+        m_statements[n - 1]->DoesSomethingCheck();
 }
 
-xrValueExprImp& xrBasicExpressionListImp::runAllButLast(ExpressionContext& ctx, const char16_t* emptyMessage) {
+xrValueExprImp& xrBasicExpressionListImp::runAllButLast(ExpressionContext& ctx,
+                                                        const char16_t* emptyMessage) {
     const size_t n = m_statements.size();
-    if (n == 0) throw strand::Exception(String(emptyMessage));
-    for (size_t i = 0; i + 1 < n; ++i) m_statements[i]->Evaluate(ctx);
+    if (n == 0)
+        throw strand::Exception(String(emptyMessage));
+    for (size_t i = 0; i + 1 < n; ++i)
+        m_statements[i]->Evaluate(ctx);
     return *m_statements[n - 1];
 }
 
@@ -61,39 +74,50 @@ const strand::Value& xrBasicExpressionListImp::getValue(ExpressionContext& ctx) 
 
 void xrBasicExpressionListImp::evaluate(ExpressionContext& ctx) {
     RecordLoan loan(*this, ctx);
-    for (const auto& statement : m_statements) statement->Evaluate(ctx);
+    for (const auto& statement : m_statements)
+        statement->Evaluate(ctx);
 }
 
 void xrBasicExpressionListImp::Reset() {
-    for (const auto& statement : m_statements) statement->Reset();
+    for (const auto& statement : m_statements)
+        statement->Reset();
 }
 
 void xrBasicExpressionListImp::ResetCalculated() {
-    for (const auto& statement : m_statements) statement->ResetCalculated();
+    for (const auto& statement : m_statements)
+        statement->ResetCalculated();
 }
 
 int32_t xrBasicExpressionListImp::Depth() const {
     int32_t depth = 0;
-    for (const auto& statement : m_statements) depth = std::max(depth, statement->GetDepth());
+    for (const auto& statement : m_statements)
+        depth = std::max(depth, statement->GetDepth());
     return depth;
 }
 
-xrExpressionListImp::xrExpressionListImp() : m_variables(makeRef<xrVariableList>()) { m_leakDetector.add(); }
-xrExpressionListImp::~xrExpressionListImp() { m_leakDetector.remove(); }
+xrExpressionListImp::xrExpressionListImp() : m_variables(makeRef<xrVariableList>()) {
+    m_leakDetector.add();
+}
+xrExpressionListImp::~xrExpressionListImp() {
+    m_leakDetector.remove();
+}
 
 void xrExpressionListImp::Invalidate() {
-    for (const auto& variable : m_variables->items) variable->Invalidate();
+    for (const auto& variable : m_variables->items)
+        variable->Invalidate();
 }
 
 strand::Ptr<strand::xrRandom> xrExpressionListImp::GetRandom() const {
-    if (!m_random) m_random = strand::xrRandom::newInstance(3333);
+    if (!m_random)
+        m_random = strand::xrRandom::newInstance(3333);
     return m_random;
 }
 
 template <typename Run, typename Returned>
 decltype(auto) xrExpressionListImp::runScript(ExpressionContext& ctx, Run run, Returned returned) {
     Invalidate();
-    if (!ctx.getRandom()) ctx.setRandom(GetRandom());
+    if (!ctx.getRandom())
+        ctx.setRandom(GetRandom());
     RecordLoan loan(*this, ctx);
     try {
         try {
@@ -140,20 +164,23 @@ void xrExpressionListImp::evaluate(ExpressionContext& ctx) {
 
 strand::Ptr<xrExpressionListImp> xrExpressionListImp::clone() const {
     auto copy = newInstance();
-    for (const auto& statement : m_statements) copy->Add(statement);
+    for (const auto& statement : m_statements)
+        copy->Add(statement);
     copy->m_variables = m_variables;
     return copy;
 }
 
 void xrExpressionListImp::ResetCalculated() {
-    for (const auto& variable : m_variables->items) variable->ResetCalculated();
+    for (const auto& variable : m_variables->items)
+        variable->ResetCalculated();
     xrBasicExpressionListImp::ResetCalculated();
 }
 
 void xrExpressionListImp::RemoveCalculated(ExpressionContext& ctx, bool alsoMarked) {
     for (const auto& variable : m_variables->items) {
         if (variable->WasCalculated() || (alsoMarked && variable->IsMarked())) {
-            if (strand::iPropertyCollection* list = variable->GetPropertyList(ctx)) list->remove(variable->GetName());
+            if (strand::iPropertyCollection* list = variable->GetPropertyList(ctx))
+                list->remove(variable->GetName());
         }
         variable->ClearCalculated();
     }

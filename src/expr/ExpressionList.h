@@ -16,7 +16,7 @@
 #include "host/xrRandom.h"
 
 class xrBasicExpressionListImp : public strand::iExpression {
-public:
+  public:
     static constexpr strand::ClassTag Tag{"Halvorn.data.xrBasicExpressionListImp"};
 
     xrBasicExpressionListImp();
@@ -24,7 +24,9 @@ public:
     xrBasicExpressionListImp& operator=(const xrBasicExpressionListImp&) = delete;
     ~xrBasicExpressionListImp() override;
     const strand::ClassTag& getClassTag() const override { return Tag; }
-    static strand::Ptr<xrBasicExpressionListImp> newInstance() { return strand::makePtr<xrBasicExpressionListImp>(); }
+    static strand::Ptr<xrBasicExpressionListImp> newInstance() {
+        return strand::makePtr<xrBasicExpressionListImp>();
+    }
 
     void doesSomethingCheck(bool checkLast) const override;
     bool getBool(strand::ExpressionContext& ctx) override;
@@ -45,19 +47,19 @@ public:
 
     static strand::LeakDetector m_leakDetector;
 
-protected:
+  protected:
     // Every statement but the last evaluated; the last returned for the caller to ask.
     xrValueExprImp& runAllButLast(strand::ExpressionContext& ctx, const char16_t* emptyMessage);
 
     // Lends a node context a data record for the life of the object.
     class RecordLoan {
-    public:
+      public:
         RecordLoan(xrBasicExpressionListImp& list, strand::ExpressionContext& ctx);
         ~RecordLoan();
         RecordLoan(const RecordLoan&) = delete;
         RecordLoan& operator=(const RecordLoan&) = delete;
 
-    private:
+      private:
         strand::ExpressionContext& m_ctx;
         strand::DataRecord* m_lent = nullptr;
     };
@@ -67,7 +69,7 @@ protected:
 };
 
 class xrExpressionListImp final : public xrBasicExpressionListImp {
-public:
+  public:
     static constexpr strand::ClassTag Tag{"Halvorn.data.xrExpressionListImp"};
 
     xrExpressionListImp();
@@ -96,7 +98,7 @@ public:
 
     static strand::LeakDetector m_leakDetector;
 
-private:
+  private:
     template <typename Run, typename Returned>
     decltype(auto) runScript(strand::ExpressionContext& ctx, Run run, Returned returned);
 

@@ -11,7 +11,8 @@ xrNumberLiteralExprImp::xrNumberLiteralExprImp(int32_t line, const String& text)
     m_number = strand::util::stringToDouble(text.view(), &used);
     bool nonZeroDigits = false;
     for (char16_t c : text) {
-        if (c == u'e' || c == u'E') break;
+        if (c == u'e' || c == u'E')
+            break;
         nonZeroDigits |= c >= u'1' && c <= u'9';
     }
     // Overflow and total underflow are refused; a subnormal number is a number.
@@ -23,13 +24,18 @@ xrNumberLiteralExprImp::xrNumberLiteralExprImp(int32_t line, const String& text)
 namespace {
 
 int hexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
     return -1;
 }
 
-bool isOctal(char16_t c) { return c >= u'0' && c <= u'7'; }
+bool isOctal(char16_t c) {
+    return c >= u'0' && c <= u'7';
+}
 
 }  // namespace
 
@@ -55,18 +61,33 @@ String xrStringLiteralExprImp::resolveEscapes(const String& text) {
         if (isOctal(c)) {
             unsigned code = unsigned(c - u'0');
             const int more = c <= u'3' ? 2 : 1;
-            for (int k = 0; k < more && i + 1 < n && isOctal(text[i + 1]); ++k) code = code * 8 + (text[++i] - u'0');
+            for (int k = 0; k < more && i + 1 < n && isOctal(text[i + 1]); ++k)
+                code = code * 8 + (text[++i] - u'0');
             out.append(char16_t(code));
             continue;
         }
         switch (c) {
-            case u'a': out.append(char16_t(7)); break;
-            case u'b': out.append(char16_t(8)); break;
-            case u'f': out.append(char16_t(12)); break;
-            case u'n': out.append(char16_t(10)); break;
-            case u'r': out.append(char16_t(13)); break;
-            case u't': out.append(char16_t(9)); break;
-            case u'v': out.append(char16_t(11)); break;
+            case u'a':
+                out.append(char16_t(7));
+                break;
+            case u'b':
+                out.append(char16_t(8));
+                break;
+            case u'f':
+                out.append(char16_t(12));
+                break;
+            case u'n':
+                out.append(char16_t(10));
+                break;
+            case u'r':
+                out.append(char16_t(13));
+                break;
+            case u't':
+                out.append(char16_t(9));
+                break;
+            case u'v':
+                out.append(char16_t(11));
+                break;
             case u'x':
             case u'u': {
                 const int most = c == u'x' ? 2 : 4;
@@ -87,6 +108,7 @@ String xrStringLiteralExprImp::resolveEscapes(const String& text) {
     return out;
 }
 
-xrStringLiteralExprImp::xrStringLiteralExprImp(int32_t line, const String& text, Kind kind) : xrStringExprImp(line) {
+xrStringLiteralExprImp::xrStringLiteralExprImp(int32_t line, const String& text, Kind kind)
+    : xrStringExprImp(line) {
     m_value.set(kind == Kind::CStyle ? resolveEscapes(text) : (text.isNull() ? String::empty() : text));
 }

@@ -5,7 +5,7 @@
 #include "expr/ExprNode.h"
 
 class xrNumberLiteralExprImp final : public xrNumericExprImp {
-public:
+  public:
     // Reads the token text without the C library's locale; a number too large for a double, or a
     // non-zero number too small to be anything but 0, is refused: "Numerical value is outside of
     // legal range: <text>".
@@ -14,12 +14,12 @@ public:
     void Reset() override {}
     double value() const noexcept { return m_number; }
 
-private:
+  private:
     double m_number;
 };
 
 class xrStringLiteralExprImp final : public xrStringExprImp {
-public:
+  public:
     enum class Kind { Plain, CStyle };
     // A C style literal has its escapes resolved here, once.
     xrStringLiteralExprImp(int32_t line, const strand::String& text, Kind kind);
@@ -33,12 +33,12 @@ public:
 };
 
 class xrBoolLiteralExprImp final : public xrBooleanExprImp {
-public:
+  public:
     xrBoolLiteralExprImp(int32_t line, bool value) : xrBooleanExprImp(line), m_truth(value) {}
     bool AsBool(strand::ExpressionContext&) override { return m_truth; }
     void DoesSomethingCheck() const override {}
     void Reset() override {}
 
-private:
+  private:
     bool m_truth;
 };

@@ -9,7 +9,8 @@ using strand::ExpressionContext;
 using strand::String;
 
 xrPlusExprImp::xrPlusExprImp(int32_t line, std::vector<xrNodeRef> operands) : xrValueExprImp(line) {
-    for (auto& operand : operands) Add(std::move(operand));
+    for (auto& operand : operands)
+        Add(std::move(operand));
 }
 
 void xrPlusExprImp::Add(xrNodeRef operand) {
@@ -19,9 +20,11 @@ void xrPlusExprImp::Add(xrNodeRef operand) {
 }
 
 double xrPlusExprImp::AsDouble(ExpressionContext& ctx) {
-    if (m_isString) return strand::util::stringToDouble(AsString(ctx).view());
+    if (m_isString)
+        return strand::util::stringToDouble(AsString(ctx).view());
     double sum = m_operands.front()->AsDouble(ctx);
-    for (size_t i = 1; i < m_operands.size(); ++i) sum += m_operands[i]->AsDouble(ctx);
+    for (size_t i = 1; i < m_operands.size(); ++i)
+        sum += m_operands[i]->AsDouble(ctx);
     return sum;
 }
 
@@ -32,7 +35,8 @@ const String& xrPlusExprImp::AsString(ExpressionContext& ctx) {
         strand::appendDouble(text, AsDouble(ctx));
         return text;
     }
-    for (const auto& operand : m_operands) text.append(operand->AsString(ctx).view());
+    for (const auto& operand : m_operands)
+        text.append(operand->AsString(ctx).view());
     return text;
 }
 
@@ -46,15 +50,18 @@ const strand::Value& xrPlusExprImp::AsValue(ExpressionContext& ctx) {
 }
 
 void xrPlusExprImp::Evaluate(ExpressionContext& ctx) {
-    for (const auto& operand : m_operands) operand->Evaluate(ctx);
+    for (const auto& operand : m_operands)
+        operand->Evaluate(ctx);
 }
 
 void xrPlusExprImp::Reset() {
-    for (const auto& operand : m_operands) operand->Reset();
+    for (const auto& operand : m_operands)
+        operand->Reset();
 }
 
 void xrPlusExprImp::ResetCalculated() {
-    for (const auto& operand : m_operands) operand->ResetCalculated();
+    for (const auto& operand : m_operands)
+        operand->ResetCalculated();
 }
 
 xrBinaryNumericExprImp::xrBinaryNumericExprImp(int32_t line, xrNodeRef left, xrNodeRef right)
@@ -75,9 +82,11 @@ void xrBinaryNumericExprImp::ResetCalculated() {
 double xrModuloExprImp::AsDouble(ExpressionContext& ctx) {
     const int32_t dividend = strand::truncToInt32(m_left->AsDouble(ctx));
     const int32_t divisor = strand::truncToInt32(m_right->AsDouble(ctx));
-    if (divisor == 0) return std::numeric_limits<double>::quiet_NaN();
+    if (divisor == 0)
+        return std::numeric_limits<double>::quiet_NaN();
     // -2147483648 % -1 is 0, not a trap.
-    if (divisor == -1) return 0.0;
+    if (divisor == -1)
+        return 0.0;
     return double(dividend % divisor);
 }
 

@@ -9,7 +9,7 @@
 #include "expr/ExprNode.h"
 
 class xrPlusExprImp final : public xrValueExprImp {
-public:
+  public:
     xrPlusExprImp(int32_t line, std::vector<xrNodeRef> operands);
 
     bool IsString() const override { return m_isString; }
@@ -26,7 +26,7 @@ public:
     void Add(xrNodeRef operand);
     const std::vector<xrNodeRef>& operands() const noexcept { return m_operands; }
 
-private:
+  private:
     std::vector<xrNodeRef> m_operands;
     bool m_isString = false;
     strand::DoubleValue m_number;
@@ -35,18 +35,18 @@ private:
 
 // The binary numeric operators share one shape; each class names its operation.
 class xrBinaryNumericExprImp : public xrNumericExprImp {
-public:
+  public:
     xrBinaryNumericExprImp(int32_t line, xrNodeRef left, xrNodeRef right);
     void Reset() override;
     void ResetCalculated() override;
 
-protected:
+  protected:
     xrNodeRef m_left;
     xrNodeRef m_right;
 };
 
 class xrMinusExprImp final : public xrBinaryNumericExprImp {
-public:
+  public:
     using xrBinaryNumericExprImp::xrBinaryNumericExprImp;
     double AsDouble(strand::ExpressionContext& ctx) override {
         const double l = m_left->AsDouble(ctx);
@@ -55,7 +55,7 @@ public:
 };
 
 class xrMultiplyExprImp final : public xrBinaryNumericExprImp {
-public:
+  public:
     using xrBinaryNumericExprImp::xrBinaryNumericExprImp;
     double AsDouble(strand::ExpressionContext& ctx) override {
         const double l = m_left->AsDouble(ctx);
@@ -64,7 +64,7 @@ public:
 };
 
 class xrDivideExprImp final : public xrBinaryNumericExprImp {
-public:
+  public:
     using xrBinaryNumericExprImp::xrBinaryNumericExprImp;
     double AsDouble(strand::ExpressionContext& ctx) override {
         const double l = m_left->AsDouble(ctx);
@@ -74,31 +74,31 @@ public:
 
 // Both operands truncated to 32-bit integers; a zero divisor gives NaN; the sign follows the dividend.
 class xrModuloExprImp final : public xrBinaryNumericExprImp {
-public:
+  public:
     using xrBinaryNumericExprImp::xrBinaryNumericExprImp;
     double AsDouble(strand::ExpressionContext& ctx) override;
 };
 
 class xrNegateExprImp final : public xrNumericExprImp {
-public:
+  public:
     xrNegateExprImp(int32_t line, xrNodeRef operand);
     double AsDouble(strand::ExpressionContext& ctx) override { return -m_operand->AsDouble(ctx); }
     void Reset() override { m_operand->Reset(); }
     void ResetCalculated() override { m_operand->ResetCalculated(); }
 
-private:
+  private:
     xrNodeRef m_operand;
 };
 
 class xrConcatExprImp final : public xrStringExprImp {
-public:
+  public:
     xrConcatExprImp(int32_t line, xrNodeRef left, xrNodeRef right);
     const strand::String& AsString(strand::ExpressionContext& ctx) override;
     void Evaluate(strand::ExpressionContext& ctx) override;
     void Reset() override;
     void ResetCalculated() override;
 
-private:
+  private:
     xrNodeRef m_left;
     xrNodeRef m_right;
 };

@@ -10,7 +10,7 @@
 #include <utility>
 
 class xrCounted {
-public:
+  public:
     xrCounted() = default;
     xrCounted(const xrCounted&) : m_uses(0) {}
     xrCounted& operator=(const xrCounted&) { return *this; }
@@ -21,35 +21,38 @@ public:
     bool dropUse() const noexcept { return m_uses.fetch_sub(1, std::memory_order_acq_rel) == 1; }
     int32_t useCount() const noexcept { return m_uses.load(std::memory_order_relaxed); }
 
-private:
+  private:
     mutable std::atomic<int32_t> m_uses{0};
 };
 
 template <typename T>
 class xrRefCount {
-public:
+  public:
     xrRefCount() noexcept = default;
     xrRefCount(std::nullptr_t) noexcept {}
     explicit xrRefCount(T* object) noexcept : m_object(object) {
-        if (m_object) m_object->addUse();
+        if (m_object)
+            m_object->addUse();
     }
     xrRefCount(const xrRefCount& other) noexcept : xrRefCount(other.m_object) {}
     xrRefCount(xrRefCount&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
     template <typename U>
-        requires std::convertible_to<U*, T*>
-    xrRefCount(const xrRefCount<U>& other) noexcept : xrRefCount(static_cast<T*>(other.get())) {}
+    requires std::convertible_to<U*, T*> xrRefCount(const xrRefCount<U>& other)
+    noexcept : xrRefCount(static_cast<T*>(other.get())) {}
     template <typename U>
-        requires std::convertible_to<U*, T*>
-    xrRefCount(xrRefCount<U>&& other) noexcept : m_object(other.detach()) {}
+    requires std::convertible_to<U*, T*> xrRefCount(xrRefCount<U>&& other)
+    noexcept : m_object(other.detach()) {}
     ~xrRefCount() { release(m_object); }
 
     xrRefCount& operator=(const xrRefCount& other) noexcept {
-        if (other.m_object) other.m_object->addUse();
+        if (other.m_object)
+            other.m_object->addUse();
         release(std::exchange(m_object, other.m_object));
         return *this;
     }
     xrRefCount& operator=(xrRefCount&& other) noexcept {
-        if (this != &other) release(std::exchange(m_object, std::exchange(other.m_object, nullptr)));
+        if (this != &other)
+            release(std::exchange(m_object, std::exchange(other.m_object, nullptr)));
         return *this;
     }
 
@@ -61,9 +64,10 @@ public:
     T* detach() noexcept { return std::exchange(m_object, nullptr); }
     void reset() noexcept { release(std::exchange(m_object, nullptr)); }
 
-private:
+  private:
     static void release(T* object) noexcept {
-        if (object && object->dropUse()) delete object;
+        if (object && object->dropUse())
+            delete object;
     }
 
     T* m_object = nullptr;

@@ -21,15 +21,18 @@ const strand::Value& xrPropertyRefExprImp::AsValue(ExpressionContext& ctx) {
 
 xrIndexedPropertyExprImp::xrIndexedPropertyExprImp(int32_t line, xrNodeRef base, xrNodeRef index)
     : xrPropertyExprImp(line), m_base(std::move(base)), m_index(std::move(index)) {
-    if (!m_base->IsProperty()) throw error(u"Only a property can be indexed.");
+    if (!m_base->IsProperty())
+        throw error(u"Only a property can be indexed.");
     SetDepth(xrDepthOver({m_base.get(), m_index.get()}));
 }
 
 xrVariableRef xrIndexedPropertyExprImp::GetVariable(ExpressionContext& ctx) {
     xrVariableRef base = m_base->GetVariable(ctx);
-    if (!base) throw error(u"Only a property can be indexed.");
+    if (!base)
+        throw error(u"Only a property can be indexed.");
     auto* indexed = static_cast<xrExpressionIndexedVariableImp*>(m_variable.get());
-    if (!indexed || indexed->base() != base) m_variable = makeRef<xrExpressionIndexedVariableImp>(base, m_index);
+    if (!indexed || indexed->base() != base)
+        m_variable = makeRef<xrExpressionIndexedVariableImp>(base, m_index);
     return m_variable;
 }
 
@@ -56,5 +59,6 @@ double xrIndexedPropertyExprImp::AsDouble(ExpressionContext& ctx) {
 }
 
 const strand::Value& xrIndexedPropertyExprImp::AsValue(ExpressionContext& ctx) {
-    return xrReadAtLine(GetLineNum(), [&]() -> const strand::Value& { return GetVariable(ctx)->GetValue(ctx); });
+    return xrReadAtLine(GetLineNum(),
+                        [&]() -> const strand::Value& { return GetVariable(ctx)->GetValue(ctx); });
 }

@@ -6,7 +6,7 @@
 #include "expr/Variables.h"
 
 class xrPropertyRefExprImp final : public xrPropertyExprImp {
-public:
+  public:
     xrPropertyRefExprImp(int32_t line, xrVariableRef variable)
         : xrPropertyExprImp(line), m_variable(std::move(variable)) {}
 
@@ -22,12 +22,12 @@ public:
     const strand::Value& AsValue(strand::ExpressionContext& ctx) override;
     void Evaluate(strand::ExpressionContext& ctx) override { AsValue(ctx); }
 
-private:
+  private:
     xrVariableRef m_variable;
 };
 
 class xrIndexedPropertyExprImp final : public xrPropertyExprImp {
-public:
+  public:
     // Only a property can be indexed: anything else is refused when the script is parsed.
     xrIndexedPropertyExprImp(int32_t line, xrNodeRef base, xrNodeRef index);
 
@@ -42,7 +42,7 @@ public:
     const strand::Value& AsValue(strand::ExpressionContext& ctx) override;
     void Evaluate(strand::ExpressionContext& ctx) override { AsValue(ctx); }
 
-private:
+  private:
     xrNodeRef m_base;
     xrNodeRef m_index;
     xrVariableRef m_variable;
@@ -54,7 +54,8 @@ decltype(auto) xrReadAtLine(int32_t line, F&& read) {
     try {
         return read();
     } catch (xrExpressionUnboundException& e) {
-        if (e.line() == 0) e.setLine(line);
+        if (e.line() == 0)
+            e.setLine(line);
         throw;
     }
 }

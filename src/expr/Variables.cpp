@@ -88,10 +88,13 @@ iPropertyCollection* xrExpressionVariableImp::GetPropertyList(ExpressionContext&
         default:
             break;
     }
-    if (list) return list;
+    if (list)
+        return list;
     throw strand::Exception(
-        u"Could not get property list for %ls variable '%ls'.  The most common reason for this error is attempting "
-        u"to access a local variable from within an initialize or finalize expression.  Only global variables can "
+        u"Could not get property list for %ls variable '%ls'.  The most common reason for this error is "
+        u"attempting "
+        u"to access a local variable from within an initialize or finalize expression.  Only global "
+        u"variables can "
         u"be accessed from within an initialize or finalize expression.",
         scopeName(m_scope), m_name);
 }
@@ -100,10 +103,12 @@ iProperty* xrExpressionVariableImp::lookup(iPropertyCollection* list) {
     // Records of one stream usually have the same layout: try where the name was found last time.
     if (m_hint >= 0 && m_hint < list->getSize()) {
         iProperty* candidate = list->get(m_hint);
-        if (candidate->getName().equalsIgnoreCase(m_name)) return candidate;
+        if (candidate->getName().equalsIgnoreCase(m_name))
+            return candidate;
     }
     const int32_t i = list->findIndex(m_name);
-    if (i < 0) return nullptr;
+    if (i < 0)
+        return nullptr;
     m_hint = i;
     return list->get(i);
 }
@@ -117,13 +122,16 @@ void xrExpressionVariableImp::bindTo(iProperty* property) {
 iProperty* xrExpressionVariableImp::calculate(ExpressionContext& ctx, iPropertyCollection* list) {
     strand::iContext* host = ctx.getContext() ? ctx.getContext() : m_host;
     strand::iDataRecord* record = ctx.getDataRecord();
-    if (!host || !host->canCalculateProperty(record, m_name)) return nullptr;
+    if (!host || !host->canCalculateProperty(record, m_name))
+        return nullptr;
     strand::CalculationState state = strand::CalculationState::Pending;
-    for (int round = 0; round < kMaxCalculationRounds && state == strand::CalculationState::Pending; ++round) {
+    for (int round = 0; round < kMaxCalculationRounds && state == strand::CalculationState::Pending;
+         ++round) {
         state = host->calculateProperty(record, m_name);
     }
     iProperty* found = state == strand::CalculationState::Done ? lookup(list) : nullptr;
-    if (!found) throw xrExpressionUnboundException(m_name, unboundKind(), true);
+    if (!found)
+        throw xrExpressionUnboundException(m_name, unboundKind(), true);
     m_calculated = true;
     return found;
 }
@@ -136,32 +144,40 @@ iProperty* xrExpressionVariableImp::bind(ExpressionContext& ctx) {
     iPropertyCollection* list = GetPropertyList(ctx);
     iProperty* property = nullptr;
     try {
-        if (m_recalculate && m_calculated) list->remove(m_name);
+        if (m_recalculate && m_calculated)
+            list->remove(m_name);
         m_recalculate = false;
         property = lookup(list);
-        if (!property && m_scope == Local) property = calculate(ctx, list);
+        if (!property && m_scope == Local)
+            property = calculate(ctx, list);
     } catch (const strand::Exception& e) {
-        throw strand::Exception(u"The expression tried to calculate the property \"%ls\"  but the calculation failed: %ls",
-                                m_name, e.getErrorMessageBlock());
+        throw strand::Exception(
+            u"The expression tried to calculate the property \"%ls\"  but the calculation failed: %ls",
+            m_name, e.getErrorMessageBlock());
     }
-    if (!property) throw xrExpressionUnboundException(m_name, unboundKind(), false);
+    if (!property)
+        throw xrExpressionUnboundException(m_name, unboundKind(), false);
     bindTo(property);
     return property;
 }
 
 int32_t xrExpressionVariableImp::unboundKind() const {
-    if (m_scope == Local) return xrExpressionUnboundException::DataRecord;
-    if (m_scope == ExpressionLocal) return xrExpressionUnboundException::ExpressionLocal;
+    if (m_scope == Local)
+        return xrExpressionUnboundException::DataRecord;
+    if (m_scope == ExpressionLocal)
+        return xrExpressionUnboundException::ExpressionLocal;
     return xrExpressionUnboundException::Global;
 }
 
 iProperty* xrExpressionVariableImp::Find(ExpressionContext& ctx) {
     iPropertyCollection* list = GetPropertyList(ctx);
-    if (m_bound && m_property->getParent() == list && m_renames == strand::CPropertyCollection::renameEpoch()) {
+    if (m_bound && m_property->getParent() == list &&
+        m_renames == strand::CPropertyCollection::renameEpoch()) {
         return m_property.get();
     }
     iProperty* property = lookup(list);
-    if (property) bindTo(property);
+    if (property)
+        bindTo(property);
     return property;
 }
 
@@ -184,23 +200,27 @@ void xrExpressionVariableImp::refuseByteArray(const Value& value) const {
 iProperty* xrExpressionVariableImp::propertyForStore(ExpressionContext& ctx, const Value& value) {
     refuseByteArray(value);
     iPropertyCollection* list = GetPropertyList(ctx);
-    if (iProperty* existing = Find(ctx)) return existing;
+    if (iProperty* existing = Find(ctx))
+        return existing;
     bindTo(list->define(m_name, value, strand::CPropertyCollection::kScriptCreated));
     return nullptr;
 }
 
 void xrExpressionVariableImp::SetDouble(ExpressionContext& ctx, double value) {
     m_double.set(value);
-    if (iProperty* property = propertyForStore(ctx, m_double)) property->setValue(m_double);
+    if (iProperty* property = propertyForStore(ctx, m_double))
+        property->setValue(m_double);
 }
 
 void xrExpressionVariableImp::SetString(ExpressionContext& ctx, const String& value) {
     m_string.set(value);
-    if (iProperty* property = propertyForStore(ctx, m_string)) property->setValue(m_string);
+    if (iProperty* property = propertyForStore(ctx, m_string))
+        property->setValue(m_string);
 }
 
 void xrExpressionVariableImp::SetValue(ExpressionContext& ctx, const Value& value) {
-    if (iProperty* property = propertyForStore(ctx, value)) property->setValue(value);
+    if (iProperty* property = propertyForStore(ctx, value))
+        property->setValue(value);
 }
 
 void xrExpressionVariableImp::AppendString(ExpressionContext& ctx, const String& text) {
@@ -242,12 +262,14 @@ int32_t xrExpressionVariableImp::GetNumValues(ExpressionContext& ctx) {
 void xrExpressionVariableImp::InsertValue(ExpressionContext& ctx, const Value& value, int64_t position) {
     iProperty* property = bind(ctx);
     if (position < 1) {
-        throw strand::Exception(u"Index %lld cannot be less than 1 for INSERTVALUE into array %ls", position, m_name);
+        throw strand::Exception(u"Index %lld cannot be less than 1 for INSERTVALUE into array %ls", position,
+                                m_name);
     }
     const int64_t count = property->getValue().getNumValues();
     if (position > count + 1) {
         throw strand::Exception(
-            u"Index \"%lld\" is out of range for property %ls, which has %lld values. Use NUMVALUES to get the maximum "
+            u"Index \"%lld\" is out of range for property %ls, which has %lld values. Use NUMVALUES to get "
+            u"the maximum "
             u"of the range",
             position, m_name, count);
     }
@@ -263,11 +285,13 @@ void xrExpressionVariableImp::InsertValue(ExpressionContext& ctx, const Value& v
 
 void xrExpressionVariableImp::RemoveValue(ExpressionContext& ctx, int64_t position) {
     iProperty* property = bind(ctx);
-    if (position < 1) throw strand::Exception(u"Index %lld cannot be less than 1 for REMOVEVALUE", position);
+    if (position < 1)
+        throw strand::Exception(u"Index %lld cannot be less than 1 for REMOVEVALUE", position);
     const int64_t count = property->getValue().getNumValues();
     if (position > count) {
         throw strand::Exception(
-            u"Index %lld is out of range for property value of %ls: use NUMVALUES to get the maximum of the range",
+            u"Index %lld is out of range for property value of %ls: use NUMVALUES to get the maximum of the "
+            u"range",
             position, m_name);
     }
     if (strand::ArrayValue* array = property->getEditableValue().asArray()) {
@@ -323,15 +347,17 @@ strand::ArrayValue& xrExpressionIndexedVariableImp::element(ExpressionContext& c
     iProperty* property = plain ? plain->Find(ctx) : nullptr;
     strand::ArrayValue* array = property ? property->getEditableValue().asArray() : nullptr;
     if (!array) {
-        if (forStore && property) throw indexError(u"xrExpressionIndexedVariableImp::SetRaw  Property value must be an Array");
+        if (forStore && property)
+            throw indexError(u"xrExpressionIndexedVariableImp::SetRaw  Property value must be an Array");
         throw m_index->error(
-            u"The vector '%ls' is invalid or does not exist on the %ls.You can prepare a vector for use by using the "
+            u"The vector '%ls' is invalid or does not exist on the %ls.You can prepare a vector for use by "
+            u"using the "
             u"RESIZE function.",
             m_base->GetName(), collectionName(m_base->GetScope()));
     }
     if (position < 0 || position >= array->getSize()) {
-        throw m_index->error(u"Variable '%ls': Index (%lld) out of range [1-%d].", m_base->GetName(), position + 1,
-                             array->getSize());
+        throw m_index->error(u"Variable '%ls': Index (%lld) out of range [1-%d].", m_base->GetName(),
+                             position + 1, array->getSize());
     }
     return *array;
 }
@@ -388,12 +414,15 @@ bool xrExpressionIndexedVariableImp::IsDefined(ExpressionContext& ctx) {
     auto* plain = dynamic_cast<xrExpressionVariableImp*>(m_base.get());
     iProperty* property = plain ? plain->Find(ctx) : nullptr;
     const strand::ArrayValue* array = property ? property->getValue().asArray() : nullptr;
-    if (!array) return false;
+    if (!array)
+        return false;
     const int64_t p = strand::truncToInt32(m_index->AsDouble(ctx) - 1.0);
     return p >= 0 && p < array->getSize();
 }
 
-int32_t xrExpressionIndexedVariableImp::GetNumValues(ExpressionContext& ctx) { return IsDefined(ctx) ? 1 : 0; }
+int32_t xrExpressionIndexedVariableImp::GetNumValues(ExpressionContext& ctx) {
+    return IsDefined(ctx) ? 1 : 0;
+}
 
 void xrExpressionIndexedVariableImp::InsertValue(ExpressionContext&, const Value&, int64_t) {
     throw indexError(u"Cannot insert a value to an indexed value.");
@@ -413,7 +442,8 @@ void xrExpressionIndexedVariableImp::Rename(ExpressionContext&, const String&) {
 
 xrExpressionVariableFactory::xrExpressionVariableFactory(strand::iContext* context)
     : m_context(context), m_variables(makeRef<xrVariableList>()) {
-    if (context) m_globals.reset(context->getGlobalProperties());
+    if (context)
+        m_globals.reset(context->getGlobalProperties());
 }
 
 xrVariableRef xrExpressionVariableFactory::GetVariable(const String& name, int32_t scope) {
@@ -422,7 +452,8 @@ xrVariableRef xrExpressionVariableFactory::GetVariable(const String& name, int32
                             : scope == xrExpressionVariableInterface::ExpressionLocal ? 1
                                                                                       : 2];
     auto it = table.find(name);
-    if (it != table.end()) return it->second;
+    if (it != table.end())
+        return it->second;
     xrVariableRef variable = makeRef<xrExpressionVariableImp>(m_globals.get(), m_context, scope, name);
     table.emplace(name, variable);
     m_variables->items.push_back(variable);

@@ -17,7 +17,7 @@
 #include "host/PropertyCollection.h"
 
 class xrExpressionVariableInterface : public xrCounted {
-public:
+  public:
     enum Scope : int32_t { Global = 0, Local = 1, ExpressionLocal = 2 };
 
     virtual int32_t GetScope() const = 0;
@@ -44,7 +44,8 @@ public:
     virtual bool IsDefined(strand::ExpressionContext& ctx) = 0;
     virtual int32_t GetNumValues(strand::ExpressionContext& ctx) = 0;
     // Vector operations, positions from 1.
-    virtual void InsertValue(strand::ExpressionContext& ctx, const strand::Value& value, int64_t position) = 0;
+    virtual void InsertValue(strand::ExpressionContext& ctx, const strand::Value& value,
+                             int64_t position) = 0;
     virtual void RemoveValue(strand::ExpressionContext& ctx, int64_t position) = 0;
     virtual void Resize(strand::ExpressionContext& ctx, int64_t size) = 0;
     virtual void Rename(strand::ExpressionContext& ctx, const strand::String& newName) = 0;
@@ -64,7 +65,7 @@ public:
 };
 
 class xrExpressionVariableImp final : public xrExpressionVariableInterface {
-public:
+  public:
     // `globals` are the global properties of the parse; `host` the component context used to calculate
     // properties (either may be null).
     xrExpressionVariableImp(strand::iPropertyCollection* globals, strand::iContext* host, int32_t scope,
@@ -105,7 +106,7 @@ public:
     // The property if it exists, without calculating; null otherwise.
     strand::iProperty* Find(strand::ExpressionContext& ctx);
 
-private:
+  private:
     strand::iProperty* bind(strand::ExpressionContext& ctx);
     strand::iProperty* lookup(strand::iPropertyCollection* list);
     strand::iProperty* calculate(strand::ExpressionContext& ctx, strand::iPropertyCollection* list);
@@ -133,7 +134,7 @@ private:
 
 // One value of a vector property: the base variable and the index expression.
 class xrExpressionIndexedVariableImp final : public xrExpressionVariableInterface {
-public:
+  public:
     xrExpressionIndexedVariableImp(xrVariableRef base, xrNodeRef index);
 
     const xrVariableRef& base() const noexcept { return m_base; }
@@ -167,7 +168,7 @@ public:
         return m_base->GetPropertyList(ctx);
     }
 
-private:
+  private:
     // The vector and the 0-based position of the element, checked.
     strand::ArrayValue& element(strand::ExpressionContext& ctx, int64_t& position, bool forStore);
     strand::Exception indexError(const char16_t* text) const;
@@ -184,7 +185,7 @@ struct xrVariableList : xrCounted {
 };
 
 class xrExpressionVariableFactory {
-public:
+  public:
     // The global properties come from the component context of the parse.
     explicit xrExpressionVariableFactory(strand::iContext* context);
 
@@ -193,7 +194,7 @@ public:
     const xrRefCount<xrVariableList>& GetVariables() const noexcept { return m_variables; }
     strand::iContext* GetContext() const noexcept { return m_context; }
 
-private:
+  private:
     using Table = std::unordered_map<strand::String, xrVariableRef, strand::StringHashIgnoreCase,
                                      strand::StringEqualIgnoreCase>;
     strand::iContext* m_context;

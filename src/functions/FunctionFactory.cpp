@@ -82,16 +82,17 @@ std::vector<xrFunctionFactory::Entry> xrFunctionFactory::AllFunctions() {
     return loaded().entries;
 }
 
-xrRefCount<xrValueExprImp> xrFunctionFactory::GetFunctionByName(const String& name, int32_t line,
-                                                                xrExpressionVariableFactory& variables,
-                                                                const strand::Ptr<xrBasicExpressionListImp>& arguments) {
+xrRefCount<xrValueExprImp> xrFunctionFactory::GetFunctionByName(
+    const String& name, int32_t line, xrExpressionVariableFactory& variables,
+    const strand::Ptr<xrBasicExpressionListImp>& arguments) {
     const Entry* entry = Find(name);
-    if (!entry) throw strand::Exception(u"line %ld, Unknown function '%ls' found in expression.", line, name);
+    if (!entry)
+        throw strand::Exception(u"line %ld, Unknown function '%ls' found in expression.", line, name);
     const int32_t count = int32_t(arguments->Size());
     if (entry->maxArgs == -1) {
         if (count < entry->minArgs) {
-            throw strand::Exception(u"line %ld, The function '%ls' requires %ld or more parameters.", line, name,
-                                    entry->minArgs);
+            throw strand::Exception(u"line %ld, The function '%ls' requires %ld or more parameters.", line,
+                                    name, entry->minArgs);
         }
     } else if (entry->minArgs == entry->maxArgs) {
         if (count != entry->minArgs) {
@@ -103,8 +104,8 @@ xrRefCount<xrValueExprImp> xrFunctionFactory::GetFunctionByName(const String& na
                                 entry->minArgs, entry->maxArgs);
     }
     if (!entry->factory) {
-        throw strand::Exception(u"line %ld, The function function '%ls' has not been implemented.  Contact Halvorn.",
-                                line, name);
+        throw strand::Exception(
+            u"line %ld, The function function '%ls' has not been implemented.  Contact Halvorn.", line, name);
     }
     return entry->factory(line, variables, arguments);
 }

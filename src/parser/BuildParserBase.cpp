@@ -11,7 +11,8 @@ using strand::parser::tokenText;
 xrNodeRef xrBuildParserBase::limit(xrNodeRef node) const {
     if (node && node->GetDepth() > kMaxTreeDepth) {
         throw strand::Exception(
-            u"line %d, The statement is too deeply nested: more than %d operations depend on one another. Split it "
+            u"line %d, The statement is too deeply nested: more than %d operations depend on one another. "
+            u"Split it "
             u"into several statements.",
             node->GetLineNum(), kMaxTreeDepth);
     }
@@ -29,10 +30,12 @@ xrNodeRef xrBuildParserBase::plainString(const antlr::RefToken& token) {
 
 xrNodeRef xrBuildParserBase::cString(const std::vector<antlr::RefToken>& parts) {
     String joined(String::View{});
-    for (const auto& part : parts) joined.append(tokenText(part).view());
+    for (const auto& part : parts)
+        joined.append(tokenText(part).view());
     const int at = line(parts.back());
     for (char16_t c : joined) {
-        if (c == u'\r' || c == u'\n') reportError(formatMessage(u"line %d, Unexpected newline in literal string.", at));
+        if (c == u'\r' || c == u'\n')
+            reportError(formatMessage(u"line %d, Unexpected newline in literal string.", at));
     }
     return xrNodeRef(new xrStringLiteralExprImp(at, joined, xrStringLiteralExprImp::Kind::CStyle));
 }
@@ -45,14 +48,15 @@ xrNodeRef xrBuildParserBase::variableRef(const antlr::RefToken& token, int32_t s
     return xrNodeRef(new xrPropertyRefExprImp(line(token), variable(token, scope)));
 }
 
-xrNodeRef xrBuildParserBase::call(const antlr::RefToken& name, const strand::Ptr<xrBasicExpressionListImp>& arguments,
-                                  bool complete) {
-    if (!complete) return nullptr;
+xrNodeRef xrBuildParserBase::call(const antlr::RefToken& name,
+                                  const strand::Ptr<xrBasicExpressionListImp>& arguments, bool complete) {
+    if (!complete)
+        return nullptr;
     return limit(xrFunctionFactory::GetFunctionByName(tokenText(name), line(name), *m_variables, arguments));
 }
 
-xrNodeRef xrBuildParserBase::addPlus(const antlr::RefToken& token, const xrNodeRef& left, const xrNodeRef& right,
-                                     xrPlusExprImp*& chain) {
+xrNodeRef xrBuildParserBase::addPlus(const antlr::RefToken& token, const xrNodeRef& left,
+                                     const xrNodeRef& right, xrPlusExprImp*& chain) {
     if (!left || !right) {
         chain = nullptr;
         return nullptr;
@@ -68,18 +72,22 @@ xrNodeRef xrBuildParserBase::addPlus(const antlr::RefToken& token, const xrNodeR
 
 xrNodeRef xrBuildParserBase::buildIf(const antlr::RefToken& token, const xrNodeRef& condition,
                                      const xrBodyRef& body) {
-    if (!condition) return nullptr;
+    if (!condition)
+        return nullptr;
     return limit(xrNodeRef(new xrIfExprImp(line(token), condition, body)));
 }
 
-void xrBuildParserBase::addBranch(const xrNodeRef& ifNode, const xrNodeRef& condition, const xrBodyRef& body) {
-    if (!ifNode || !condition) return;
+void xrBuildParserBase::addBranch(const xrNodeRef& ifNode, const xrNodeRef& condition,
+                                  const xrBodyRef& body) {
+    if (!ifNode || !condition)
+        return;
     static_cast<xrIfExprImp*>(ifNode.get())->AddBranch(condition, body);
     limit(ifNode);
 }
 
 void xrBuildParserBase::setElse(const xrNodeRef& ifNode, const xrBodyRef& body) {
-    if (!ifNode) return;
+    if (!ifNode)
+        return;
     static_cast<xrIfExprImp*>(ifNode.get())->SetElse(body);
     limit(ifNode);
 }
@@ -87,6 +95,7 @@ void xrBuildParserBase::setElse(const xrNodeRef& ifNode, const xrBodyRef& body) 
 xrNodeRef xrBuildParserBase::buildFor(const antlr::RefToken& token, const xrVariableRef& variable,
                                       const xrNodeRef& first, const xrNodeRef& second, bool reverse,
                                       const xrBodyRef& body) {
-    if (!variable || !first || !second) return nullptr;
+    if (!variable || !first || !second)
+        return nullptr;
     return limit(xrNodeRef(new xrForLoopExprImp(line(token), variable, first, second, reverse, body)));
 }

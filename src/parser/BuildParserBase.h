@@ -15,7 +15,7 @@
 #include "parser/ParserBase.h"
 
 class xrBuildParserBase : public xrParserBase {
-public:
+  public:
     // Operations that may depend on one another in one statement (a - b - c ... counts one per `-`).
     static constexpr int32_t kMaxTreeDepth = 5000;
 
@@ -24,13 +24,14 @@ public:
 
     void setVariableFactory(xrExpressionVariableFactory& variables) { m_variables = &variables; }
 
-protected:
+  protected:
     static int line(const antlr::RefToken& token) { return token->getLine(); }
 
     // A node of class T over its parts, or null when a part is missing.
     template <typename T, typename... A>
     xrNodeRef build(const antlr::RefToken& token, A&&... parts) {
-        if ((missing(parts) || ...)) return nullptr;
+        if ((missing(parts) || ...))
+            return nullptr;
         return limit(xrNodeRef(new T(line(token), std::forward<A>(parts)...)));
     }
     // not(T(...)), both at the operator's line.
@@ -57,12 +58,13 @@ protected:
     xrNodeRef buildFor(const antlr::RefToken& token, const xrVariableRef& variable, const xrNodeRef& first,
                        const xrNodeRef& second, bool reverse, const xrBodyRef& body);
     static void add(const xrBodyRef& body, const xrNodeRef& statement) {
-        if (statement) body->Add(statement);
+        if (statement)
+            body->Add(statement);
     }
 
     xrNodeRef limit(xrNodeRef node) const;
 
-private:
+  private:
     static bool missing(const xrNodeRef& node) { return !node; }
     static bool missing(const xrBodyRef& body) { return !body; }
     static bool missing(const xrVariableRef& variable) { return !variable; }

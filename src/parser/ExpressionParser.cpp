@@ -14,14 +14,18 @@ using strand::parser::MessageReporter;
 
 strand::LeakDetector xrExpressionParser::m_leakDetector{"Halvorn.data.ExpressionParser"};
 
-xrExpressionParser::xrExpressionParser() { m_leakDetector.add(); }
+xrExpressionParser::xrExpressionParser() {
+    m_leakDetector.add();
+}
 
 xrExpressionParser::xrExpressionParser(const xrExpressionParser& other)
     : Object(), CountedObject(), iExpressionParser(), m_latest(other.m_latest) {
     m_leakDetector.add();
 }
 
-xrExpressionParser::~xrExpressionParser() { m_leakDetector.remove(); }
+xrExpressionParser::~xrExpressionParser() {
+    m_leakDetector.remove();
+}
 
 std::recursive_mutex& xrExpressionParser::parseLock() {
     static std::recursive_mutex lock;
@@ -45,7 +49,11 @@ auto runParse(Lexer& lexer, Parser& parser, Start start) {
     } catch (const antlr::ANTLRException& e) {
         parser.reportError(String::fromUtf8(e.toString()));
     } catch (const xrNestingTooDeep& e) {
-        parser.reportError(xrParserBase::nestingMessage(e.line));
+        try {
+            parser.reportError(xrParserBase::nestingMessage(e.line));
+        } catch (const strand::parser::TooManyMessages&) {
+        }
+    } catch (const strand::parser::TooManyMessages&) {
     }
     return decltype(start())();
 }
@@ -83,7 +91,8 @@ strand::Ptr<xrExpressionListImp> parse(const String& text, strand::iContext* con
 
 }  // namespace
 
-strand::Ptr<xrExpressionListImp> xrExpressionParser::ParseExpression(const String& text, strand::iContext* context) {
+strand::Ptr<xrExpressionListImp> xrExpressionParser::ParseExpression(const String& text,
+                                                                     strand::iContext* context) {
     return parse(text, context, StartRule::Script);
 }
 

@@ -15,7 +15,7 @@
 #include "host/String.h"
 
 class xrExpressionParser : public strand::iExpressionParser {
-public:
+  public:
     static constexpr strand::ClassTag Tag{"Halvorn.data.ExpressionParser"};
 
     xrExpressionParser();
@@ -27,7 +27,8 @@ public:
 
     // Parses a script: statements separated by ';'. The context supplies the global properties of
     // the script's `@` variables and may be null.
-    static strand::Ptr<xrExpressionListImp> ParseExpression(const strand::String& text, strand::iContext* context);
+    static strand::Ptr<xrExpressionListImp> ParseExpression(const strand::String& text,
+                                                            strand::iContext* context);
     // Parses a comma-separated list of expressions, each an entry of the list.
     static strand::Ptr<xrExpressionListImp> ParseExpressionList(const strand::String& text,
                                                                 strand::iContext* context);
@@ -43,6 +44,6 @@ public:
 
     static strand::LeakDetector m_leakDetector;
 
-private:
+  private:
     strand::Ptr<strand::iExpression> m_latest;
 };

@@ -13,9 +13,14 @@
 
 namespace strand::parser {
 
+// Thrown when a parse has reported as many errors as it may; it ends the parse.
+struct TooManyMessages {};
+
 class MessageReporter {
   public:
     enum class Policy { Standard, Checking };
+    // A text full of errors gets this many messages, then one saying that the rest were left out.
+    static constexpr int kMaxErrors = 100;
 
     void attach(Array<String>* messages, Policy policy) {
         m_messages = messages;
@@ -24,6 +29,10 @@ class MessageReporter {
     void error(const String& text) {
         m_error = true;
         append(text);
+        if (++m_errors >= kMaxErrors) {
+            append(String(u"Too many errors: only the first 100 are reported."));
+            throw TooManyMessages{};
+        }
     }
     void warning(const String& text) {
         if (m_policy == Policy::Checking)
@@ -41,6 +50,7 @@ class MessageReporter {
     Array<String>* m_messages = nullptr;
     Policy m_policy = Policy::Standard;
     bool m_error = false;
+    int m_errors = 0;
 };
 
 // The text a scanner collects is kept as one byte sequence per 16-bit code unit (the UTF-8 bit layout

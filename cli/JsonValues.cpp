@@ -1,0 +1,502 @@
+#include "JsonValues.h"
+
+#include <simdjson.h>
+
+#include <charconv>
+#include <cmath>
+#include <vector>
+
+#include "host/ArrayValues.h"
+#include "host/Exception.h"
+#include "host/Property.h"
+
+namespace strand::cli {
+
+namespace {
+
+namespace ondemand = simdjson::ondemand;
+using Kind = Value::Kind;
+
+// ---------------------------------------------------------------------------------------------------
+// Reading
+
+[[noreturn]] void refuse(simdjson::error_code error) {
+    throw Exception(u"%s", simdjson::error_message(error));
+}
+
+[[noreturn]] void refuse(simdjson::error_code error, const String& member) {
+    throw Exception(u"In the member '%s': %s", member, simdjson::error_message(error));
+}
+
+void check(simdjson::error_code error) {
+    if (error)
+        refuse(error);
+}
+
+void check(simdjson::error_code error, const String& member) {
+    if (error)
+        refuse(error, member);
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The four hexadecimal digits of a \u escape as one code unit; -1 when they are not four digits.
+int32_t readCodeUnit(const char* p, const char* end) {
+    if (end - p < 4)
+        return -1;
+    int32_t unit = 0;
+    for (int i = 0; i < 4; ++i) {
+        int digit = hexDigit(p[i]);
+        if (digit < 0)
+            return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+// The characters with a short escape, and the letter that follows the backslash for each.
+constexpr std::string_view kEscapedChars = "\"\\\b\f\n\r\t";
+constexpr std::string_view kEscapeLetters = "\"\\bfnrt";
+
+// Appends the character of the escape at `p` (a backslash) and moves past it; false for a bad escape.
+bool appendEscape(const char*& p, const char* end, std::u16string& units) {
+    if (end - p < 2)
+        return false;
+    const char letter = p[1];
+    p += 2;
+    if (letter == '/') {
+        units.push_back(u'/');
+        return true;
+    }
+    if (size_t i = kEscapeLetters.find(letter); i != std::string_view::npos) {
+        units.push_back(char16_t(kEscapedChars[i]));
+        return true;
+    }
+    // Each \u escape is one code unit: a pair of escapes makes a surrogate pair, and a lone surrogate
+    // stays what it was.
+    const int32_t unit = letter == 'u' ? readCodeUnit(p, end) : -1;
+    if (unit < 0)
+        return false;
+    units.push_back(char16_t(unit));
+    p += 4;
+    return true;
+}
+
+// Decodes a JSON string from just after its opening quote to its closing quote. The parser has
+// already checked the input as UTF-8 and refused control characters in strings; the escapes are
+// checked here. False for a bad escape or a string that does not end.
+bool decodeString(const char* p, const char* end, String& out) {
+    out.clear();
+    std::u16string& units = out.mutableStr();
+    while (p < end) {
+        const char* run = p;
+        while (p < end && *p != '"' && *p != '\\')
+            ++p;
+        appendUtf8ToUtf16(std::string_view(run, size_t(p - run)), units);
+        if (p == end)
+            return false;
+        if (*p == '"')
+            return true;
+        if (!appendEscape(p, end, units))
+            return false;
+    }
+    return false;
+}
+
+// One JSON scalar as read, before it becomes a value or an array element.
+struct Scalar {
+    Kind kind = Kind::Null;
+    int64_t integer = 0;
+    double number = 0.0;
+    bool flag = false;
+    String text;
+
+    Ptr<Value> toValue() const {
+        switch (kind) {
+            case Kind::Integer:
+                return makePtr<IntegerValue>(integer);
+            case Kind::Double:
+                return makePtr<DoubleValue>(number);
+            case Kind::Boolean:
+                return makePtr<BooleanValue>(flag);
+            case Kind::String:
+                return makePtr<StringValue>(text);
+            default:
+                return makePtr<NullValue>();
+        }
+    }
+    double toDouble() const { return kind == Kind::Integer ? double(integer) : number; }
+};
+
+// The kinds of an array's elements decide its class.
+Ptr<Value> makeArray(const std::vector<Scalar>& items) {
+    ArrayValue::checkSize(int64_t(items.size()));
+    bool integers = !items.empty(), numbers = !items.empty(), texts = !items.empty(),
+         booleans = !items.empty();
+    for (const Scalar& item : items) {
+        integers = integers && item.kind == Kind::Integer;
+        numbers = numbers && (item.kind == Kind::Integer || item.kind == Kind::Double);
+        texts = texts && item.kind == Kind::String;
+        booleans = booleans && item.kind == Kind::Boolean;
+    }
+    auto collect = [&items](auto element) {
+        std::vector<decltype(element(items.front()))> out;
+        out.reserve(items.size());
+        for (const Scalar& item : items)
+            out.push_back(element(item));
+        return out;
+    };
+    if (integers)
+        return makePtr<IntegerArrayValue>(collect([](const Scalar& s) { return s.integer; }));
+    if (numbers)
+        return makePtr<DoubleArrayValue>(collect([](const Scalar& s) { return s.toDouble(); }));
+    if (texts)
+        return makePtr<StringArrayValue>(collect([](const Scalar& s) { return s.text; }));
+    if (booleans)
+        return makePtr<BooleanArrayValue>(collect([](const Scalar& s) { return uint8_t(s.flag ? 1 : 0); }));
+    auto values = makePtr<ValueArrayValue>();
+    for (const Scalar& item : items)
+        values->appendElement(*item.toValue());
+    return values;
+}
+
+}  // namespace
+
+struct JsonReader::Impl {
+    struct Member {
+        String name;
+        Ptr<Value> value;  // null for a JSON null: a property without a value
+    };
+
+    ondemand::parser parser;
+    std::string buffer;  // the input, with the room after it that the parser reads ahead into
+    const char* end = nullptr;
+    std::vector<Member> members;
+    std::vector<Scalar> elements;
+
+    void read(std::string_view json);
+    void checkSingleObject(ondemand::document& document);
+    void readMember(ondemand::field& field);
+    Ptr<Value> readValue(ondemand::value& value, const String& name);
+    Ptr<Value> readArray(ondemand::value& value, const String& name);
+    void readScalar(ondemand::value& value, ondemand::json_type type, const String& name, Scalar& out);
+    void readNumber(ondemand::value& value, const String& name, Scalar& out);
+};
+
+void JsonReader::Impl::read(std::string_view json) {
+    members.clear();
+    buffer.clear();
+    buffer.reserve(json.size() + simdjson::SIMDJSON_PADDING);
+    buffer.append(json);
+    end = buffer.data() + buffer.size();
+    ondemand::document document;
+    check(parser.iterate(buffer.data(), buffer.size(), buffer.capacity()).get(document));
+    checkSingleObject(document);
+    ondemand::object object;
+    check(document.get_object().get(object));
+    for (auto result : object) {
+        ondemand::field field;
+        check(std::move(result).get(field));
+        readMember(field);
+    }
+}
+
+// Refuses anything but one object, and anything after it but white space. The pass only skips over
+// the structure; the members are checked as they are read.
+void JsonReader::Impl::checkSingleObject(ondemand::document& document) {
+    ondemand::json_type type;
+    check(document.type().get(type));
+    if (type != ondemand::json_type::object)
+        refuse(simdjson::INCORRECT_TYPE);
+    std::string_view whole;
+    check(document.raw_json().get(whole));
+    if (whole.data() + whole.size() < end)
+        refuse(simdjson::TRAILING_CONTENT);
+    document.rewind();
+}
+
+void JsonReader::Impl::readMember(ondemand::field& field) {
+    Member& member = members.emplace_back();
+    if (!decodeString(field.key().raw(), end, member.name))
+        refuse(simdjson::STRING_ERROR);
+    member.value = readValue(field.value(), member.name);
+}
+
+Ptr<Value> JsonReader::Impl::readValue(ondemand::value& value, const String& name) {
+    ondemand::json_type type;
+    check(value.type().get(type), name);
+    if (type == ondemand::json_type::object)
+        throw Exception(
+            u"The member '%s' holds an object; a property holds a number, a text, a boolean, "
+            u"null or an array of those",
+            name);
+    if (type == ondemand::json_type::array)
+        return readArray(value, name);
+    Scalar scalar;
+    readScalar(value, type, name, scalar);
+    if (scalar.kind == Kind::Null)
+        return nullptr;
+    return scalar.toValue();
+}
+
+Ptr<Value> JsonReader::Impl::readArray(ondemand::value& value, const String& name) {
+    ondemand::array array;
+    check(value.get_array().get(array), name);
+    elements.clear();
+    for (auto result : array) {
+        ondemand::value item;
+        check(std::move(result).get(item), name);
+        ondemand::json_type type;
+        check(item.type().get(type), name);
+        if (type == ondemand::json_type::array || type == ondemand::json_type::object)
+            throw Exception(
+                u"The member '%s' holds an %s inside an array; array elements are numbers, texts, "
+                u"booleans or null",
+                name, type == ondemand::json_type::array ? "array" : "object");
+        readScalar(item, type, name, elements.emplace_back());
+    }
+    return makeArray(elements);
+}
+
+void JsonReader::Impl::readScalar(ondemand::value& value, ondemand::json_type type, const String& name,
+                                  Scalar& out) {
+    switch (type) {
+        case ondemand::json_type::number:
+            readNumber(value, name, out);
+            return;
+        case ondemand::json_type::string: {
+            ondemand::raw_json_string raw;
+            check(value.get_raw_json_string().get(raw), name);
+            if (!decodeString(raw.raw(), end, out.text))
+                refuse(simdjson::STRING_ERROR, name);
+            out.kind = Kind::String;
+            return;
+        }
+        case ondemand::json_type::boolean:
+            check(value.get_bool().get(out.flag), name);
+            out.kind = Kind::Boolean;
+            return;
+        default: {
+            bool isNull = false;
+            check(value.is_null().get(isNull), name);
+            if (!isNull)
+                refuse(simdjson::N_ATOM_ERROR, name);
+            out.kind = Kind::Null;
+        }
+    }
+}
+
+// Integers that fit 64 bits become integers; other integers and every other number become doubles.
+void JsonReader::Impl::readNumber(ondemand::value& value, const String& name, Scalar& out) {
+    ondemand::number_type type;
+    check(value.get_number_type().get(type), name);
+    if (type == ondemand::number_type::signed_integer && !value.get_int64().get(out.integer)) {
+        out.kind = Kind::Integer;
+        return;
+    }
+    check(value.get_double().get(out.number), name);
+    out.kind = Kind::Double;
+}
+
+JsonReader::JsonReader() : m_impl(std::make_unique<Impl>()) {}
+
+JsonReader::~JsonReader() = default;
+
+void JsonReader::readObjectInto(std::string_view json, iPropertyCollection& target) {
+    // Everything is read before anything is defined, so that a refused object changes nothing.
+    m_impl->read(json);
+    for (Impl::Member& member : m_impl->members)
+        target.defineAdopting(member.name, std::move(member.value), 0);
+    m_impl->members.clear();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Writing
+
+namespace {
+
+bool isHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+void appendUnitEscape(char16_t c, std::string& out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out.push_back(kHex[(c >> shift) & 0xF]);
+}
+
+void appendAscii(char16_t c, std::string& out) {
+    if (size_t i = kEscapedChars.find(char(c)); i != std::string_view::npos) {
+        out.push_back('\\');
+        out.push_back(kEscapeLetters[i]);
+        return;
+    }
+    if (c < 0x20) {
+        appendUnitEscape(c, out);
+        return;
+    }
+    out.push_back(char(c));
+}
+
+void appendCodePoint(uint32_t cp, std::string& out) {
+    if (cp < 0x800) {
+        out.push_back(char(0xC0 | (cp >> 6)));
+    } else if (cp < 0x10000) {
+        out.push_back(char(0xE0 | (cp >> 12)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (cp >> 18)));
+        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+    }
+    out.push_back(char(0x80 | (cp & 0x3F)));
+}
+
+void appendQuoted(std::u16string_view text, std::string& out) {
+    out.push_back('"');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            appendAscii(c, out);
+        } else if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+            appendCodePoint(0x10000 + ((uint32_t(c) - 0xD800) << 10) + (uint32_t(text[i + 1]) - 0xDC00), out);
+            ++i;
+        } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
+            appendUnitEscape(c, out);  // UTF-8 cannot carry a lone surrogate; the escape can
+        } else {
+            appendCodePoint(c, out);
+        }
+    }
+    out.push_back('"');
+}
+
+void appendInteger(int64_t value, std::string& out) {
+    char buf[24];
+    auto result = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, result.ptr);
+}
+
+// The shortest text that reads back to the same double, as in the value's own text.
+void appendNumber(double value, std::string& out) {
+    if (std::isnan(value)) {
+        out += "\"NaN\"";
+        return;
+    }
+    if (std::isinf(value)) {
+        out += value < 0 ? "\"-Infinity\"" : "\"Infinity\"";
+        return;
+    }
+    char buf[32];
+    auto result = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, result.ptr);
+}
+
+void appendBool(bool value, std::string& out) {
+    out += value ? "true" : "false";
+}
+
+template <typename Items, typename Write>
+void writeItems(const Items& items, std::string& out, Write write) {
+    out.push_back('[');
+    bool first = true;
+    for (const auto& item : items) {
+        if (!first)
+            out.push_back(',');
+        first = false;
+        write(item);
+    }
+    out.push_back(']');
+}
+
+void writeArray(const ArrayValue& array, std::string& out) {
+    if (auto* values = dynamic_cast<const ValueArrayValue*>(&array)) {
+        out.push_back('[');
+        for (int32_t i = 0; i < values->getSize(); ++i) {
+            if (i > 0)
+                out.push_back(',');
+            writeValue(values->elementRef(i), out);
+        }
+        out.push_back(']');
+        return;
+    }
+    if (auto* texts = dynamic_cast<const StringArrayValue*>(&array))
+        return writeItems(texts->items(), out, [&out](const String& s) { writeString(s, out); });
+    if (auto* doubles = dynamic_cast<const DoubleArrayValue*>(&array))
+        return writeItems(doubles->items(), out, [&out](double d) { appendNumber(d, out); });
+    if (auto* integers = dynamic_cast<const IntegerArrayValue*>(&array))
+        return writeItems(integers->items(), out, [&out](int64_t i) { appendInteger(i, out); });
+    if (auto* booleans = dynamic_cast<const BooleanArrayValue*>(&array))
+        return writeItems(booleans->items(), out, [&out](uint8_t b) { appendBool(b != 0, out); });
+    // Any other array: element by element.
+    out.push_back('[');
+    for (int32_t i = 0; i < array.getSize(); ++i) {
+        if (i > 0)
+            out.push_back(',');
+        writeValue(*array.getElement(i), out);
+    }
+    out.push_back(']');
+}
+
+}  // namespace
+
+void writeString(const String& text, std::string& out) {
+    if (text.isNull()) {
+        out += "null";
+        return;
+    }
+    appendQuoted(text.view(), out);
+}
+
+void writeValue(const Value& value, std::string& out) {
+    switch (value.kind()) {
+        case Kind::Null:
+            out += "null";
+            return;
+        case Kind::Boolean:
+            appendBool(value.getBool(), out);
+            return;
+        case Kind::Integer:
+            appendInteger(value.getInteger(), out);
+            return;
+        case Kind::Double:
+            appendNumber(value.getDouble(), out);
+            return;
+        case Kind::Array:
+            writeArray(*value.asArray(), out);
+            return;
+        default: {
+            // Texts, and the text of everything JSON has no form for (bytes in hexadecimal, bitsets, dates).
+            String text;
+            value.getText(text);
+            writeString(text, out);
+        }
+    }
+}
+
+void writeObject(const iPropertyCollection& properties, std::string& out) {
+    out.push_back('{');
+    for (int32_t i = 0; i < properties.getSize(); ++i) {
+        if (i > 0)
+            out.push_back(',');
+        const iProperty* property = properties.get(i);
+        appendQuoted(property->getName().view(), out);
+        out.push_back(':');
+        writeValue(property->getValue(), out);
+    }
+    out.push_back('}');
+}
+
+}  // namespace strand::cli

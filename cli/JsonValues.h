@@ -1,0 +1,56 @@
+#pragma once
+// JSON to values and back, for commands that take records and globals as JSON and print them again
+// (one object per record, so JSON Lines is one call per line).
+//
+// Reading: a JSON object becomes properties, in member order. An integer becomes an IntegerValue (one
+// outside the 64-bit range a DoubleValue), any other number a DoubleValue, a string a StringValue, a
+// boolean a BooleanValue, null a property without a value. An array becomes the array value of its
+// elements' kind: IntegerArrayValue, DoubleArrayValue (numbers, at least one not an integer),
+// StringArrayValue or BooleanArrayValue; an empty array, one mixing kinds or holding null becomes a
+// ValueArrayValue of each element's own value. Objects inside the object and arrays inside arrays are
+// refused. Text is UTF-8, decoded strictly; a \uXXXX escape is one 16-bit code unit, so a lone
+// surrogate written by the writer reads back as it was.
+//
+// Writing: null values and properties without a value as null, texts as strings (UTF-8, a lone
+// surrogate as its \uXXXX escape), numbers in their shortest round-trip text (NaN, Infinity and
+// -Infinity, which JSON has no numbers for, as the strings "NaN", "Infinity" and "-Infinity"),
+// booleans as true and false, arrays as arrays of their elements, anything else (byte arrays, bitsets,
+// dates) as a string of its text. A double with an integral value is written without a fraction and so
+// reads back as an integer.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "host/PropertyCollection.h"
+#include "host/Value.h"
+
+namespace strand::cli {
+
+// Reads JSON objects into property collections. One reader keeps its parser and buffers between calls,
+// so a reader used for many objects allocates little after the first.
+class JsonReader {
+  public:
+    JsonReader();
+    ~JsonReader();
+    JsonReader(const JsonReader&) = delete;
+    JsonReader& operator=(const JsonReader&) = delete;
+
+    // Defines one property in `target` for each member of the JSON object, in member order; a member
+    // whose name is already there changes that property. Raises strand::Exception for input that is
+    // not one JSON object of members a property can hold; `target` is then left unchanged.
+    void readObjectInto(std::string_view json, iPropertyCollection& target);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Appends the JSON form of a value.
+void writeValue(const Value& value, std::string& out);
+// Appends one JSON object of the collection's properties, in collection order.
+void writeObject(const iPropertyCollection& properties, std::string& out);
+// Appends 16-bit text as a JSON string; a null text is written as null.
+void writeString(const String& text, std::string& out);
+
+}  // namespace strand::cli

@@ -1,0 +1,226 @@
+// JSON to properties and back: the class each JSON form becomes, the refusals, the writer's escapes and
+// numbers, and a record that goes through the writer and the reader unchanged.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "JsonValues.h"
+#include "host/ArrayValues.h"
+#include "host/BitsetValue.h"
+#include "host/Exception.h"
+#include "host/Property.h"
+
+using namespace strand;
+
+namespace {
+
+Ptr<CPropertyCollection> read(std::string_view json) {
+    auto target = CPropertyCollection::newInstance();
+    cli::JsonReader reader;
+    reader.readObjectInto(json, *target);
+    return target;
+}
+
+// The class name and text of the one member's value, or the refusal's message.
+std::string readOne(std::string_view json) {
+    try {
+        auto target = read(json);
+        const Value& value = target->get(0)->getValue();
+        return String(value.getClassName()).toUtf8() + " " + value.toString().toUtf8();
+    } catch (const Exception& e) {
+        return "refused: " + e.getErrorMessageBlock().toUtf8();
+    }
+}
+
+std::string written(const Value& value) {
+    std::string out;
+    cli::writeValue(value, out);
+    return out;
+}
+
+}  // namespace
+
+TEST(JsonValues, ValuesTakeTheClassOfTheirJsonForm) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"({"v":42})", "Long 42"},
+        {R"({"v":-9223372036854775808})", "Long -9223372036854775808"},
+        {R"({"v":9223372036854775808})", "Double 9223372036854775808"},
+        {R"({"v":-9223372036854775809})", "Double -9223372036854775808"},
+        {R"({"v":2.5})", "Double 2.5"},
+        {R"({"v":1.0})", "Double 1"},
+        {R"({"v":-1.5E-3})", "Double -0.0015"},
+        {R"({"v":"a\"b\\c\/d\b\f\n\r\t"})", "String a\"b\\c/d\b\f\n\r\t"},
+        {R"({"v":"\u0041\u00e9\ud83d\ude00"})", "String A\xC3\xA9\xF0\x9F\x98\x80"},
+        {"{\"v\":\"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC\"}", "String \xC3\xA9t\xC3\xA9 \xE2\x82\xAC"},
+        {R"({"v":true})", "Bool true"},
+        {R"({"v":[1,2,3]})", "LongArray 1;2;3"},
+        {R"({"v":[1,2.5]})", "DoubleArray 1;2.5"},
+        {R"({"v":[1,9223372036854775808]})", "DoubleArray 1;9223372036854775808"},
+        {R"({"v":["a","b"]})", "StringArray a;b"},
+        {R"({"v":[true,false]})", "BooleanArray true;false"},
+        {R"({"v":[]})", "ValueArray "},
+        {R"({"v":[true,1]})", "ValueArray true;1"},
+        {R"({"v":[1,null,"x"]})", "ValueArray 1;;x"},
+    };
+    for (const auto& [json, expected] : cases)
+        EXPECT_EQ(readOne(json), expected) << json;
+}
+
+TEST(JsonValues, LoneSurrogateEscapesReadAsOneCodeUnit) {
+    auto target = read(R"({"v":"x\ud800", "w":"\udc00"})");
+    EXPECT_EQ(target->get(0)->getValue().toString().view(), (std::u16string{u'x', char16_t(0xD800)}));
+    EXPECT_EQ(target->get(1)->getValue().toString().view(), std::u16string(1, char16_t(0xDC00)));
+}
+
+TEST(JsonValues, MixedArraysKeepEachElementsClassAndNullHasNoValue) {
+    auto target = read(R"({"v":[1,2.5,"a",true,null],"n":null})");
+    const auto* array = dynamic_cast<const ValueArrayValue*>(&target->get(0)->getValue());
+    ASSERT_NE(array, nullptr);
+    std::string classes;
+    for (int32_t i = 0; i < array->getSize(); ++i)
+        classes += String(array->elementRef(i).getClassName()).toUtf8() + " ";
+    EXPECT_EQ(classes, "Long Double String Bool Null ");
+    EXPECT_TRUE(target->get(1)->hasNullValue());
+}
+
+TEST(JsonValues, MembersKeepTheirOrderAndARepeatedNameChangesTheFirst) {
+    auto target = read("{\"b\":1, \"\xC3\xA9t\xC3\xA9\":2,\n \"x\\u0041\":3, \"B\":\"again\"}");
+    ASSERT_EQ(target->getSize(), 3);
+    EXPECT_EQ(target->get(0)->getName(), u"b");
+    EXPECT_EQ(target->get(0)->getValue().toString(), u"again");
+    EXPECT_EQ(target->get(1)->getName(), u"\u00e9t\u00e9");
+    EXPECT_EQ(target->get(2)->getName(), u"xA");
+}
+
+TEST(JsonValues, RefusesWhatIsNotAnObjectOfScalarsAndArrays) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "Empty"},
+        {"[1]", "does not have the requested type"},
+        {"3", "does not have the requested type"},
+        {R"({"a":1} {})", "trailing content"},
+        {R"({"a":1}])", "trailing content"},
+        {R"({"a":{"b":1}})", "The member 'a' holds an object"},
+        {R"({"a":[[1]]})", "The member 'a' holds an array inside an array"},
+        {R"({"a":[1,{}]})", "The member 'a' holds an object inside an array"},
+        {"{\"a\":\"\xC3\"}", "not valid UTF-8"},
+        {"{\"a\":\"\xED\xA0\x80\"}", "not valid UTF-8"},
+        {"{\"a\":\"x\ty\"}", "must be escaped"},
+        {R"({"a":"\x"})", "In the member 'a': Problem while parsing a string"},
+        {R"({"a":"\u12"})", "In the member 'a': Problem while parsing a string"},
+        {R"({"\q":1})", "Problem while parsing a string"},
+        {R"({"a":01})", "In the member 'a'"},
+        {R"({"a":1e400})", "In the member 'a'"},
+        {R"({"a":tru})", "In the member 'a'"},
+        {R"({"a":[1,nul]})", "In the member 'a'"},
+        {R"({"a":1,})", "refused"},
+        {R"({"a" 1})", "refused"},
+        {R"({"a":"x)", "refused"},
+        {R"({"a":[1,2)", "refused"},
+    };
+    for (const auto& [json, message] : cases) {
+        const std::string result = readOne(json);
+        EXPECT_TRUE(result.starts_with("refused: ")) << json << "\n" << result;
+        EXPECT_NE(result.find(message), std::string::npos) << json << "\n" << result;
+    }
+}
+
+TEST(JsonValues, ARefusedObjectChangesNothingAndTheReaderGoesOn) {
+    auto target = CPropertyCollection::newInstance();
+    target->define(String(u"keep"), IntegerValue(7), 0);
+    cli::JsonReader reader;
+    EXPECT_THROW(reader.readObjectInto(R"({"keep":1,"new":2,"bad":{}})", *target), Exception);
+    ASSERT_EQ(target->getSize(), 1);
+    EXPECT_EQ(target->get(0)->getValue().getInteger(), 7);
+    reader.readObjectInto(R"({"a long name for a long line":[1,2,3,4,5,6,7,8,9,10,11,12]})", *target);
+    reader.readObjectInto(R"({"x":"\u00e9"})", *target);
+    ASSERT_EQ(target->getSize(), 3);
+    EXPECT_EQ(target->get(2)->getValue().toString(), u"\u00e9");
+}
+
+TEST(JsonValues, WritesEachKindOfValue) {
+    auto mixed = makePtr<ValueArrayValue>();
+    mixed->appendElement(IntegerValue(1));
+    mixed->appendElement(StringValue(String(u"x")));
+    mixed->appendElement(NullValue());
+    mixed->appendElement(DoubleValue(std::nan("")));
+    auto fingerprint = makePtr<IntegerFingerprintValue>();
+    fingerprint->add(3);
+    const std::vector<std::pair<Ptr<Value>, std::string>> cases = {
+        {makePtr<NullValue>(), "null"},
+        {makePtr<BooleanValue>(false), "false"},
+        {makePtr<IntegerValue>(INT64_MIN), "-9223372036854775808"},
+        {makePtr<DoubleValue>(10.0), "10"},
+        {makePtr<DoubleValue>(-0.0), "-0"},
+        {makePtr<DoubleValue>(1e21), "1e+21"},
+        {makePtr<DoubleValue>(5e-324), "5e-324"},
+        {makePtr<DoubleValue>(std::nan("")), "\"NaN\""},
+        {makePtr<DoubleValue>(-INFINITY), "\"-Infinity\""},
+        {makePtr<StringValue>(String()), "null"},
+        {makePtr<ByteArrayValue>(std::vector<uint8_t>{0x01, 0xAB}), "\"01AB\""},
+        {makePtr<BitsetValue>(3), "\"000\""},
+        {makePtr<DoubleArrayValue>(std::vector<double>{0.5, INFINITY}), "[0.5,\"Infinity\"]"},
+        {makePtr<StringArrayValue>(std::vector<String>{String(u"a"), String()}), "[\"a\",null]"},
+        {makePtr<BooleanArrayValue>(std::vector<uint8_t>{1, 0}), "[true,false]"},
+        {makePtr<IntegerArrayValue>(), "[]"},
+        {mixed, R"([1,"x",null,"NaN"])"},
+        {fingerprint, "[3]"},
+    };
+    for (const auto& [value, json] : cases)
+        EXPECT_EQ(written(*value), json) << String(value->getClassName()).toUtf8();
+}
+
+TEST(JsonValues, EscapesTexts) {
+    const std::vector<std::pair<std::u16string, std::string>> cases = {
+        {u"a\"b\\c/d", R"("a\"b\\c/d")"},
+        {u"\b\f\n\r\t", R"("\b\f\n\r\t")"},
+        {std::u16string{u'\x01', u'\x1f', u'\0', u'\x7f'}, "\"\\u0001\\u001f\\u0000\x7f\""},
+        {u"\u00e9\u20ac\U0001F600", "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\""},
+        {std::u16string{u'x', char16_t(0xD800), u'y'}, R"("x\ud800y")"},
+        {std::u16string{char16_t(0xDC00), char16_t(0xDBFF)}, R"("\udc00\udbff")"},
+        {std::u16string{char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)}, "\"\\ud83d\xF0\x9F\x98\x80\""},
+    };
+    for (const auto& [text, json] : cases)
+        EXPECT_EQ(written(StringValue(String(text))), json) << json;
+}
+
+TEST(JsonValues, ARecordSurvivesWritingAndReading) {
+    auto original = CPropertyCollection::newInstance();
+    auto define = [&](const char16_t* name, const Value& value) { original->define(String(name), value, 0); };
+    define(u"long", IntegerValue(INT64_MAX));
+    define(u"double", DoubleValue(0.1));
+    define(u"huge", DoubleValue(1.7976931348623157e308));
+    define(u"text",
+           StringValue(String(std::u16string(u"\u00e9 \"q\" \\ \n\x01 \U0001F600 ") + char16_t(0xD800))));
+    define(u"empty", StringValue(String::empty()));
+    define(u"flag", BooleanValue(true));
+    original->define(String(u"nothing"), 0);
+    define(u"longs", IntegerArrayValue(std::vector<int64_t>{1, INT64_MIN}));
+    define(u"doubles", DoubleArrayValue(std::vector<double>{0.25, 1e-7}));
+    define(u"texts", StringArrayValue(std::vector<String>{String(u"\u00fc"), String::empty()}));
+    define(u"flags", BooleanArrayValue(std::vector<uint8_t>{0, 1}));
+    ValueArrayValue mixed;
+    mixed.appendElement(IntegerValue(1));
+    mixed.appendElement(NullValue());
+    define(u"mixed", mixed);
+    define(u"\u00e9 \"name\"", ValueArrayValue());
+
+    std::string json;
+    cli::writeObject(*original, json);
+    auto copy = read(json);
+    ASSERT_EQ(copy->getSize(), original->getSize()) << json;
+    for (int32_t i = 0; i < original->getSize(); ++i) {
+        const iProperty* a = original->get(i);
+        const iProperty* b = copy->get(i);
+        const std::string name = a->getName().toUtf8();
+        EXPECT_EQ(a->getName(), b->getName()) << name;
+        EXPECT_EQ(a->hasNullValue(), b->hasNullValue()) << name;
+        EXPECT_EQ(std::u16string_view(a->getValue().getClassName()), b->getValue().getClassName()) << name;
+        EXPECT_TRUE(a->getValue().equals(b->getValue())) << name;
+    }
+    std::string again;
+    cli::writeObject(*copy, again);
+    EXPECT_EQ(again, json);
+}

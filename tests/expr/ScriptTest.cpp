@@ -1,0 +1,270 @@
+// What script cases cannot show: scripts run against several records, the statement check, the
+// expression cache, node contexts, clones, random sources, and variables whose properties change
+// under them.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "expr/ExpressionCache.h"
+#include "expr/Variables.h"
+#include "host/ArrayValues.h"
+#include "parser/ExpressionParser.h"
+
+using namespace strand;
+
+namespace {
+
+Ptr<xrExpressionListImp> parse(const char16_t* text, iContext* context = nullptr) {
+    return xrExpressionParser::ParseExpression(String(text), context);
+}
+
+std::string failure(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.getErrorMessageBlock().toUtf8();
+    }
+    return "no failure";
+}
+
+}  // namespace
+
+TEST(Script, RunsAgainstEachRecordItIsGiven) {
+    ComponentContext component;
+    auto script = parse(u"total := price * qty; @runs := @runs + 1; total", &component);
+    component.getGlobalProperties()->define(String(u"runs"), DoubleValue(0), 0);
+    DataRecord first, second;
+    first.getPropertyList()->define(String(u"price"), DoubleValue(2), 0);
+    first.getPropertyList()->define(String(u"qty"), IntegerValue(3), 0);
+    second.getPropertyList()->define(String(u"qty"), DoubleValue(10), 0);
+    second.getPropertyList()->define(String(u"price"), DoubleValue(0.5), 0);
+    ExpressionContext ctx(&component, &first);
+    EXPECT_EQ(script->getDouble(ctx), 6);
+    ctx.setDataRecord(&second);
+    EXPECT_EQ(script->getDouble(ctx), 5);  // bindings were dropped: the second record's own properties
+    EXPECT_EQ(component.getGlobalProperties()->get(String(u"runs"))->getValue().getDouble(), 2);
+    DataRecord empty;
+    ctx.setDataRecord(&empty);
+    EXPECT_NE(failure([&] { script->getDouble(ctx); }).find("property 'price'"), std::string::npos);
+}
+
+TEST(Script, UniqueRemembersAcrossRecordsUntilReset) {
+    auto script = parse(u"name unique");
+    std::vector<std::string> seen;
+    for (const char16_t* name : {u"a", u"A", u"b", u"a"}) {
+        DataRecord record;
+        record.getPropertyList()->define(String(u"name"), StringValue(String(name)), 0);
+        ExpressionContext ctx(nullptr, &record);
+        seen.push_back(script->getBool(ctx) ? "true" : "false");
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"true", "false", "true", "false"}));
+    script->Reset();
+    DataRecord record;
+    record.getPropertyList()->define(String(u"name"), StringValue(String(u"a")), 0);
+    ExpressionContext ctx(nullptr, &record);
+    EXPECT_TRUE(script->getBool(ctx));
+}
+
+TEST(Script, LikeNeverReusesAFailedPattern) {
+    auto script = parse(u"'abc' LIKE p");
+    DataRecord record;
+    auto* p = record.getPropertyList()->define(String(u"p"), StringValue(String(u"a%")), 0);
+    ExpressionContext ctx(nullptr, &record);
+    EXPECT_TRUE(script->getBool(ctx));
+    p->setValue(u"a[");
+    const std::string error = failure([&] { script->getBool(ctx); });
+    EXPECT_EQ(error.rfind("line 1, Error parsing expression in the LIKE clause:", 0), 0u) << error;
+    EXPECT_EQ(failure([&] { script->getBool(ctx); }), error);
+    p->setValue(u"%c");
+    EXPECT_TRUE(script->getBool(ctx));
+}
+
+TEST(Script, StatementCheck) {
+    struct Case {
+        const char16_t* text;
+        bool checkLast;
+        const char* error;
+    };
+    const Case cases[] = {
+        {u"3", true, "line 1, Statement doesn't appear to do anything."},
+        {u"3", false, "no failure"},
+        {u"'text'", true, "line 1, Statement doesn't appear to do anything."},
+        {u"true", true, "no failure"},
+        {u"x = 5", true,
+         "line 1, Equality test (=) found instead of assignment (:=).Statement doesn't appear to do "
+         "anything."},
+        {u"x == 5", true,
+         "line 1, Numeric equality test (==/!==) found instead of an assignment (:=).Statement doesn't "
+         "appear to do "
+         "anything."},
+        {u"x != 5", true, "line 1, Statement doesn't appear to do anything."},
+        {u"x := 1;\ny + 1;\nz := 2", false, "line 2, Statement doesn't appear to do anything."},
+        {u"IF a THEN x := 1; ELSE 2; END IF", true, "line 1, Statement doesn't appear to do anything."},
+        {u"IF a THEN x := 1; ELSE 2; END IF", false, "no failure"},
+        {u"WHILE a LOOP x; END LOOP", true, "line 1, Statement doesn't appear to do anything."},
+        {u"x unique; c ? a : b; x++; BREAK; RETURN 1", true, "no failure"},
+        {u"", true, "no failure"},
+    };
+    for (const Case& c : cases) {
+        auto script = parse(c.text);
+        EXPECT_EQ(failure([&] { script->doesSomethingCheck(c.checkLast); }), c.error)
+            << String(c.text).toUtf8();
+    }
+}
+
+TEST(Script, ExpressionListsAndTheParserObject) {
+    auto list = xrExpressionParser::ParseExpressionList(String(u"1, 'a', x + 2"), nullptr);
+    ASSERT_EQ(list->Size(), 3u);
+    DataRecord record;
+    record.getPropertyList()->define(String(u"x"), DoubleValue(1), 0);
+    ExpressionContext ctx(nullptr, &record);
+    EXPECT_EQ(list->Element(2)->AsDouble(ctx), 3);
+    EXPECT_EQ(xrExpressionParser::ParseExpressionList(String(u""), nullptr)->Size(), 0u);
+    EXPECT_EQ(failure([] { xrExpressionParser::ParseExpressionList(String(u"1;2"), nullptr); }),
+              "line 1:2: expecting EOF, found ';'\n");
+    EXPECT_EQ(failure([] { xrExpressionParser::ParseExpressionList(String(u"a := 1, b"), nullptr); }),
+              "line 1:3: expecting EOF, found ':='\n");
+    EXPECT_EQ(xrExpressionParser::ParseExpressionList(String(u"(a := 1), b"), nullptr)->Size(), 2u);
+    EXPECT_THROW(list->Element(3), InvalidIndexException);
+
+    Ptr<xrExpressionParser> parser = makePtr<xrExpressionParser>();
+    iExpression* expression = parser->parseExpression(String(u"2 * 21"), nullptr);
+    ExpressionContext bare;
+    EXPECT_EQ(expression->getDouble(bare), 42);
+    EXPECT_THROW(parser->parseExpression(String(u"2 *"), nullptr), Exception);
+}
+
+TEST(Script, CacheReparsesOnlyChangedTextsAndFailsEveryTime) {
+    CExpressionCache cache;
+    cache.SetValues(nullptr, Array<String>{String(u"1 + 1"), String(u"'a'")});
+    ASSERT_EQ(cache.GetNumberOfExpressions(), 2u);
+    const xrExpressionListImp* first = cache.GetExpressionAt(0).get();
+    cache.SetValues(nullptr, Array<String>{String(u"1 + 1"), String(u"'a'")});
+    EXPECT_EQ(cache.GetExpressionAt(0).get(), first);
+    cache.SetValues(nullptr, Array<String>{String(u"1 + 1"), String(u"'b'")});
+    EXPECT_NE(cache.GetExpressionAt(0).get(), first);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(failure([&] { cache.SetValues(nullptr, Array<String>{String(u"1 +")}); }),
+                  "line 1:4: unexpected end of file\n");
+        EXPECT_EQ(cache.GetNumberOfExpressions(), 0u);
+    }
+    EXPECT_EQ(failure([&] { cache.SetValues(nullptr, Array<String>{String(u"3; 4")}); }),
+              "line 1, Statement doesn't appear to do anything.");
+    EXPECT_THROW(cache.GetExpressionAt(0), InvalidIndexException);
+}
+
+TEST(Script, NodeContextsBorrowARecordOnlyWhileTheyRun) {
+    BaseNode node(String(u"molecule"));
+    ExpressionContext ctx;
+    ctx.setForNode(&node);
+    EXPECT_EQ(parse(u"IF true THEN x := 1; END IF; x + 1")->getDouble(ctx), 2);
+    EXPECT_EQ(ctx.getDataRecord(), nullptr);
+    EXPECT_EQ(node.getProperties()->get(String(u"x"))->getValue().getDouble(), 1);
+    EXPECT_EQ(parse(u"x := 5; RETURN x")->getDouble(ctx), 5);
+    EXPECT_THROW(parse(u"y := 1; z := nothere")->evaluate(ctx), Exception);
+    EXPECT_EQ(ctx.getDataRecord(), nullptr);
+    EXPECT_EQ(node.getProperties()->get(String(u"y"))->getValue().getDouble(), 1);
+}
+
+TEST(Script, ClonesShareTheTree) {
+    auto script = parse(u"x := x + 1");
+    Ptr<xrExpressionListImp> copy = script->clone();
+    DataRecord record;
+    record.getPropertyList()->define(String(u"x"), DoubleValue(1), 0);
+    ExpressionContext ctx(nullptr, &record);
+    EXPECT_EQ(copy->getDouble(ctx), 2);
+    EXPECT_EQ(script->getDouble(ctx), 3);
+}
+
+TEST(Script, ContextsHoldTheRandomSourceTheyAreGiven) {
+    ExpressionContext ctx;
+    {
+        auto script = parse(u"true");
+        script->evaluate(ctx);
+        ASSERT_NE(ctx.getRandom(), nullptr);
+    }
+    // The script is gone; its source lives on in the context, seeded 3333 like every script's.
+    ExpressionContext fresh;
+    fresh.seedRandom(3333);
+    EXPECT_EQ(ctx.getRandomDouble(), fresh.getRandomDouble());
+}
+
+TEST(Variables, BindingsFollowRemovalsAndRenames) {
+    ComponentContext component;
+    xrExpressionVariableFactory factory(&component);
+    xrVariableRef x = factory.GetVariable(String(u"x"), xrExpressionVariableInterface::Local);
+    EXPECT_EQ(factory.GetVariable(String(u"X"), xrExpressionVariableInterface::Local), x);
+    EXPECT_NE(factory.GetVariable(String(u"x"), xrExpressionVariableInterface::Global), x);
+    DataRecord record;
+    iPropertyCollection& list = *record.getPropertyList();
+    list.define(String(u"x"), DoubleValue(1), 0);
+    ExpressionContext ctx(&component, &record);
+    EXPECT_EQ(x->GetDouble(ctx), 1);
+    list.remove(String(u"x"));
+    EXPECT_THROW(x->GetDouble(ctx), xrExpressionUnboundException);
+    list.define(String(u"x"), DoubleValue(2), 0);
+    EXPECT_EQ(x->GetDouble(ctx), 2);
+    list.rename(String(u"x"), String(u"y"));
+    EXPECT_THROW(x->GetDouble(ctx), xrExpressionUnboundException);
+}
+
+TEST(Variables, RefusedStoresLeaveTheOldValue) {
+    xrExpressionVariableFactory factory(nullptr);
+    DataRecord record;
+    ExpressionContext ctx(nullptr, &record);
+    xrVariableRef local = factory.GetVariable(String(u"b"), xrExpressionVariableInterface::ExpressionLocal);
+    xrVariableRef data = factory.GetVariable(String(u"b"), xrExpressionVariableInterface::Local);
+    ByteArrayValue bytes(std::vector<uint8_t>{1, 2});
+    local->SetDouble(ctx, 5);
+    EXPECT_EQ(failure([&] { local->SetValue(ctx, bytes); }),
+              "Cannot assign a byte array value to an expression variable");
+    EXPECT_EQ(local->GetDouble(ctx), 5);
+    data->SetValue(ctx, bytes);  // byte arrays are refused only for `#` variables
+    EXPECT_EQ(data->GetString(ctx), u"0102");
+}
+
+TEST(Variables, VectorOperationsCheckBeforeTheyAllocate) {
+    xrExpressionVariableFactory factory(nullptr);
+    DataRecord record;
+    ExpressionContext ctx(nullptr, &record);
+    xrVariableRef x = factory.GetVariable(String(u"x"), xrExpressionVariableInterface::Local);
+    x->SetValue(ctx, StringArrayValue({String(u"a"), String(u"b")}));
+    EXPECT_THROW(x->Resize(ctx, -1), Exception);
+    EXPECT_THROW(x->Resize(ctx, 1000000000000LL), Exception);
+    EXPECT_EQ(
+        failure([&] { x->InsertValue(ctx, StringValue(String(u"z")), 2147483647); }),
+        "Index \"2147483647\" is out of range for property x, which has 2 values. Use NUMVALUES to get the "
+        "maximum of the range");
+    EXPECT_EQ(failure([&] { x->InsertValue(ctx, StringValue(String(u"z")), 0); }),
+              "Index 0 cannot be less than 1 for INSERTVALUE into array x");
+    EXPECT_EQ(x->GetNumValues(ctx), 2);
+    x->InsertValue(ctx, StringValue(String(u"z")), 3);  // one past the end appends
+    x->InsertValue(ctx, StringValue(String(u"y")), 1);
+    EXPECT_EQ(x->GetString(ctx), u"y;a;b;z");
+    x->RemoveValue(ctx, 2);
+    EXPECT_EQ(x->GetString(ctx), u"y;b;z");
+    EXPECT_EQ(
+        failure([&] { x->RemoveValue(ctx, 4); }),
+        "Index 4 is out of range for property value of x: use NUMVALUES to get the maximum of the range");
+    x->Resize(ctx, 1);
+    EXPECT_EQ(x->GetString(ctx), u"y");
+}
+
+TEST(Script, ParsesRunFromManyThreads) {
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t, &wrong] {
+            for (int i = 0; i < 500; ++i) {
+                auto script = parse(formatString(u"1 + %d + %d", i, t).c_str());
+                ExpressionContext ctx;
+                if (script->getDouble(ctx) != 1 + i + t)
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
