@@ -32,7 +32,8 @@ xrAssignmentBase::xrAssignmentBase(int32_t line, xrNodeRef target, xrNodeRef val
     : xrValueExprImp(line),
       m_target(std::move(target)),
       m_value(std::move(value)),
-      m_plainTarget(dynamic_cast<xrPropertyRefExprImp*>(m_target.get()) != nullptr) {
+      m_plainTarget(dynamic_cast<xrPropertyRefExprImp*>(m_target.get()) != nullptr),
+      m_numeric(m_value->IsDouble()) {
     SetDepth(xrDepthOver({m_target.get(), m_value.get()}));
 }
 
@@ -46,37 +47,43 @@ void xrAssignmentBase::ResetCalculated() {
     m_value->ResetCalculated();
 }
 
-xrVariableRef xrAssignmentBase::targetVariable(ExpressionContext& ctx) {
-    xrVariableRef variable = m_target->GetVariable(ctx);
+xrExpressionVariableInterface* xrAssignmentBase::targetVariable(ExpressionContext& ctx) {
+    xrExpressionVariableInterface* variable = m_target->GetVariable(ctx);
     if (!variable)
         throw error(u"Can only assign to a property");
     return variable;
 }
 
 const String& xrAssignmentBase::AsString(ExpressionContext& ctx) {
-    xrVariableRef variable = GetVariable(ctx);
+    xrExpressionVariableInterface* variable = GetVariable(ctx);
     return xrReadAtLine(GetLineNum(), [&]() -> const String& { return variable->GetString(ctx); });
 }
 
 bool xrAssignmentBase::AsBool(ExpressionContext& ctx) {
-    xrVariableRef variable = GetVariable(ctx);
+    xrExpressionVariableInterface* variable = GetVariable(ctx);
     return xrReadAtLine(GetLineNum(), [&] { return variable->GetBool(ctx); });
 }
 
 double xrAssignmentBase::AsDouble(ExpressionContext& ctx) {
-    xrVariableRef variable = GetVariable(ctx);
+    xrExpressionVariableInterface* variable = GetVariable(ctx);
     return xrReadAtLine(GetLineNum(), [&] { return variable->GetDouble(ctx); });
 }
 
 const strand::Value& xrAssignmentBase::AsValue(ExpressionContext& ctx) {
-    xrVariableRef variable = GetVariable(ctx);
+    xrExpressionVariableInterface* variable = GetVariable(ctx);
     return xrReadAtLine(GetLineNum(), [&]() -> const strand::Value& { return variable->GetValue(ctx); });
 }
 
-xrVariableRef xrAssignExprImp::GetVariable(ExpressionContext& ctx) {
+xrExpressionVariableInterface* xrAssignExprImp::GetVariable(ExpressionContext& ctx) {
+    if (m_plainTarget && m_numeric) {
+        const double number = m_value->AsDouble(ctx);
+        xrExpressionVariableInterface* variable = targetVariable(ctx);
+        variable->SetDouble(ctx, number);
+        return variable;
+    }
     const strand::Value& value = m_value->AsValue(ctx);
     if (m_plainTarget) {
-        xrVariableRef variable = targetVariable(ctx);
+        xrExpressionVariableInterface* variable = targetVariable(ctx);
         variable->SetValue(ctx, value);
         return variable;
     }
@@ -86,35 +93,35 @@ xrVariableRef xrAssignExprImp::GetVariable(ExpressionContext& ctx) {
     } else {
         m_kept = value.cloneValue();
     }
-    xrVariableRef variable = targetVariable(ctx);
+    xrExpressionVariableInterface* variable = targetVariable(ctx);
     variable->SetValue(ctx, *m_kept);
     return variable;
 }
 
-xrVariableRef xrPlusAssignExprImp::GetVariable(ExpressionContext& ctx) {
+xrExpressionVariableInterface* xrPlusAssignExprImp::GetVariable(ExpressionContext& ctx) {
     if (m_value->IsString()) {
         const String text = m_value->AsString(ctx);
-        xrVariableRef variable = targetVariable(ctx);
+        xrExpressionVariableInterface* variable = targetVariable(ctx);
         variable->AppendString(ctx, text);
         return variable;
     }
     const double amount = m_value->AsDouble(ctx);
-    xrVariableRef variable = targetVariable(ctx);
+    xrExpressionVariableInterface* variable = targetVariable(ctx);
     const double current = xrReadAtLine(GetLineNum(), [&] { return variable->GetDouble(ctx); });
     variable->SetDouble(ctx, current + amount);
     return variable;
 }
 
-xrVariableRef xrAppendAssignExprImp::GetVariable(ExpressionContext& ctx) {
+xrExpressionVariableInterface* xrAppendAssignExprImp::GetVariable(ExpressionContext& ctx) {
     const String text = m_value->AsString(ctx);
-    xrVariableRef variable = targetVariable(ctx);
+    xrExpressionVariableInterface* variable = targetVariable(ctx);
     variable->AppendString(ctx, text);
     return variable;
 }
 
-xrVariableRef xrArithmeticAssignExprImp::GetVariable(ExpressionContext& ctx) {
+xrExpressionVariableInterface* xrArithmeticAssignExprImp::GetVariable(ExpressionContext& ctx) {
     const double amount = m_value->AsDouble(ctx);
-    xrVariableRef variable = targetVariable(ctx);
+    xrExpressionVariableInterface* variable = targetVariable(ctx);
     const double current = xrReadAtLine(GetLineNum(), [&] { return variable->GetDouble(ctx); });
     switch (m_op) {
         case Op::Minus:
@@ -136,7 +143,7 @@ xrIncrementExprImp::xrIncrementExprImp(int32_t line, xrNodeRef target, Form form
 }
 
 double xrIncrementExprImp::AsDouble(ExpressionContext& ctx) {
-    xrVariableRef variable = m_target->GetVariable(ctx);
+    xrExpressionVariableInterface* variable = m_target->GetVariable(ctx);
     if (!variable) {
         switch (m_form) {
             case Form::PreIncrement:

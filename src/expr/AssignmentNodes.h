@@ -20,7 +20,7 @@ class xrConditionalExprImp final : public xrValueExprImp {
     void DoesSomethingCheck() const override {}
     void Reset() override;
     void ResetCalculated() override;
-    xrVariableRef GetVariable(strand::ExpressionContext& ctx) override {
+    xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override {
         return branch(ctx)->GetVariable(ctx);
     }
 
@@ -63,31 +63,33 @@ class xrAssignmentBase : public xrValueExprImp {
 
   protected:
     // The target's variable, or the "Can only assign to a property" error.
-    xrVariableRef targetVariable(strand::ExpressionContext& ctx);
+    xrExpressionVariableInterface* targetVariable(strand::ExpressionContext& ctx);
 
     xrNodeRef m_target;
     xrNodeRef m_value;
     // A plain name as target can be found without running anything.
     bool m_plainTarget;
+    // The value is a number: stored as one without a value holder.
+    bool m_numeric;
     strand::Ptr<strand::Value> m_kept;
 };
 
 class xrAssignExprImp final : public xrAssignmentBase {
   public:
     using xrAssignmentBase::xrAssignmentBase;
-    xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
+    xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override;
 };
 
 class xrPlusAssignExprImp final : public xrAssignmentBase {
   public:
     using xrAssignmentBase::xrAssignmentBase;
-    xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
+    xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override;
 };
 
 class xrAppendAssignExprImp final : public xrAssignmentBase {
   public:
     using xrAssignmentBase::xrAssignmentBase;
-    xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
+    xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override;
 };
 
 // -=, *=, /=: the value as a number first, then the variable's number combined with it.
@@ -96,7 +98,7 @@ class xrArithmeticAssignExprImp : public xrAssignmentBase {
     enum class Op { Minus, Multiply, Divide };
     xrArithmeticAssignExprImp(int32_t line, xrNodeRef target, xrNodeRef value, Op op)
         : xrAssignmentBase(line, std::move(target), std::move(value)), m_op(op) {}
-    xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
+    xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override;
 
   private:
     Op m_op;

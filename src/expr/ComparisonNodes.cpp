@@ -287,7 +287,7 @@ xrIsDefinedExprImp::xrIsDefinedExprImp(int32_t line, xrNodeRef operand)
 }
 
 bool xrIsDefinedExprImp::AsBool(ExpressionContext& ctx) {
-    xrVariableRef variable = m_operand->GetVariable(ctx);
+    xrExpressionVariableInterface* variable = m_operand->GetVariable(ctx);
     if (!variable)
         throw error(u"A property name must be on the left side of IS DEFINED.");
     return variable->IsDefined(ctx);

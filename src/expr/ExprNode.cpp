@@ -12,7 +12,7 @@ void xrValueExprImp::DoesSomethingCheck() const {
     throw error(u"Statement doesn't appear to do anything.");
 }
 
-xrVariableRef xrValueExprImp::GetVariable(ExpressionContext&) {
+xrExpressionVariableInterface* xrValueExprImp::GetVariable(ExpressionContext&) {
     return nullptr;
 }
 

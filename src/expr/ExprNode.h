@@ -38,8 +38,8 @@ class xrValueExprImp : public xrCounted {
     // Drops the per-run caches of the node and its children (LIKE patterns, UNIQUE sets, ...).
     virtual void Reset() = 0;
     virtual void ResetCalculated() {}
-    // The variable a node names, or a null handle.
-    virtual xrVariableRef GetVariable(strand::ExpressionContext& ctx);
+    // The variable a node names, or null. The node keeps it: it stays valid while the tree lives.
+    virtual xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx);
 
     virtual const strand::String& AsString(strand::ExpressionContext& ctx) = 0;
     virtual bool AsBool(strand::ExpressionContext& ctx) = 0;

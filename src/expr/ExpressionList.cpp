@@ -15,21 +15,16 @@ xrBasicExpressionListImp::~xrBasicExpressionListImp() {
     m_leakDetector.remove();
 }
 
-xrBasicExpressionListImp::RecordLoan::RecordLoan(xrBasicExpressionListImp& list, ExpressionContext& ctx)
-    : m_ctx(ctx) {
-    strand::iNode* node = ctx.isForNode();
-    if (!node || ctx.getDataRecord())
-        return;
+void xrBasicExpressionListImp::RecordLoan::lend(xrBasicExpressionListImp& list) {
     if (!list.m_nodeRecord)
         list.m_nodeRecord = strand::makePtr<strand::DataRecord>();
-    list.m_nodeRecord->attachProperties(strand::Ptr<strand::iPropertyCollection>(node->getProperties()));
+    list.m_nodeRecord->attachProperties(
+        strand::Ptr<strand::iPropertyCollection>(m_ctx.isForNode()->getProperties()));
     m_lent = list.m_nodeRecord.get();
-    ctx.setDataRecord(m_lent);
+    m_ctx.setDataRecord(m_lent);
 }
 
-xrBasicExpressionListImp::RecordLoan::~RecordLoan() {
-    if (!m_lent)
-        return;
+void xrBasicExpressionListImp::RecordLoan::giveBack() {
     m_ctx.setDataRecord(nullptr);
     m_lent->detachProperties();
 }

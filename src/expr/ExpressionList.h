@@ -54,12 +54,21 @@ class xrBasicExpressionListImp : public strand::iExpression {
     // Lends a node context a data record for the life of the object.
     class RecordLoan {
       public:
-        RecordLoan(xrBasicExpressionListImp& list, strand::ExpressionContext& ctx);
-        ~RecordLoan();
+        RecordLoan(xrBasicExpressionListImp& list, strand::ExpressionContext& ctx) : m_ctx(ctx) {
+            if (ctx.isForNode() && !ctx.getDataRecord())
+                lend(list);
+        }
+        ~RecordLoan() {
+            if (m_lent)
+                giveBack();
+        }
         RecordLoan(const RecordLoan&) = delete;
         RecordLoan& operator=(const RecordLoan&) = delete;
 
       private:
+        void lend(xrBasicExpressionListImp& list);
+        void giveBack();
+
         strand::ExpressionContext& m_ctx;
         strand::DataRecord* m_lent = nullptr;
     };

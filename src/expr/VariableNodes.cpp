@@ -26,14 +26,14 @@ xrIndexedPropertyExprImp::xrIndexedPropertyExprImp(int32_t line, xrNodeRef base,
     SetDepth(xrDepthOver({m_base.get(), m_index.get()}));
 }
 
-xrVariableRef xrIndexedPropertyExprImp::GetVariable(ExpressionContext& ctx) {
-    xrVariableRef base = m_base->GetVariable(ctx);
+xrExpressionVariableInterface* xrIndexedPropertyExprImp::GetVariable(ExpressionContext& ctx) {
+    xrExpressionVariableInterface* base = m_base->GetVariable(ctx);
     if (!base)
         throw error(u"Only a property can be indexed.");
     auto* indexed = static_cast<xrExpressionIndexedVariableImp*>(m_variable.get());
-    if (!indexed || indexed->base() != base)
-        m_variable = makeRef<xrExpressionIndexedVariableImp>(base, m_index);
-    return m_variable;
+    if (!indexed || indexed->base().get() != base)
+        m_variable = makeRef<xrExpressionIndexedVariableImp>(xrVariableRef(base), m_index);
+    return m_variable.get();
 }
 
 void xrIndexedPropertyExprImp::Reset() {

@@ -11,7 +11,9 @@ class xrPropertyRefExprImp final : public xrPropertyExprImp {
         : xrPropertyExprImp(line), m_variable(std::move(variable)) {}
 
     bool IsProperty() const override { return true; }
-    xrVariableRef GetVariable(strand::ExpressionContext&) override { return m_variable; }
+    xrExpressionVariableInterface* GetVariable(strand::ExpressionContext&) override {
+        return m_variable.get();
+    }
     const xrVariableRef& variable() const noexcept { return m_variable; }
     void Reset() override { m_variable->Reset(); }
     void ResetCalculated() override { m_variable->ResetCalculated(); }
@@ -32,7 +34,7 @@ class xrIndexedPropertyExprImp final : public xrPropertyExprImp {
     xrIndexedPropertyExprImp(int32_t line, xrNodeRef base, xrNodeRef index);
 
     bool IsProperty() const override { return true; }
-    xrVariableRef GetVariable(strand::ExpressionContext& ctx) override;
+    xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override;
     void Reset() override;
     void ResetCalculated() override;
 

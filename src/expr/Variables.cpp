@@ -63,12 +63,17 @@ const String& emptyText() {
 
 xrExpressionVariableImp::xrExpressionVariableImp(iPropertyCollection* globals, strand::iContext* host,
                                                  int32_t scope, String name)
-    : m_globals(globals), m_host(host), m_scope(scope), m_name(std::move(name)) {}
+    : m_globals(globals),
+      m_host(host),
+      m_scope(scope),
+      m_name(std::move(name)),
+      m_nameHash(m_name.hashIgnoreCase()) {}
 
 void xrExpressionVariableImp::SetName(const String& name) {
-    if (!m_name.equalsIgnoreCase(name) || m_name != name) {
+    if (m_name != name) {
         m_name = name;
-        m_bound = false;
+        m_nameHash = m_name.hashIgnoreCase();
+        m_property = nullptr;
         m_hint = -1;
     }
 }
@@ -100,23 +105,13 @@ iPropertyCollection* xrExpressionVariableImp::GetPropertyList(ExpressionContext&
 }
 
 iProperty* xrExpressionVariableImp::lookup(iPropertyCollection* list) {
-    // Records of one stream usually have the same layout: try where the name was found last time.
-    if (m_hint >= 0 && m_hint < list->getSize()) {
-        iProperty* candidate = list->get(m_hint);
-        if (candidate->getName().equalsIgnoreCase(m_name))
-            return candidate;
-    }
-    const int32_t i = list->findIndex(m_name);
-    if (i < 0)
-        return nullptr;
-    m_hint = i;
-    return list->get(i);
+    // Records of one stream usually have the same layout: the name is tried where it was found last.
+    return list->findWithHint(m_name, m_nameHash, m_hint);
 }
 
 void xrExpressionVariableImp::bindTo(iProperty* property) {
-    m_property.reset(property);
-    m_renames = strand::CPropertyCollection::renameEpoch();
-    m_bound = true;
+    m_property = property;
+    m_epoch = iPropertyCollection::structureEpoch();
 }
 
 iProperty* xrExpressionVariableImp::calculate(ExpressionContext& ctx, iPropertyCollection* list) {
@@ -136,11 +131,7 @@ iProperty* xrExpressionVariableImp::calculate(ExpressionContext& ctx, iPropertyC
     return found;
 }
 
-iProperty* xrExpressionVariableImp::bind(ExpressionContext& ctx) {
-    if (m_bound && m_property->getParent() && m_renames == strand::CPropertyCollection::renameEpoch() &&
-        !m_recalculate) {
-        return m_property.get();
-    }
+iProperty* xrExpressionVariableImp::rebind(ExpressionContext& ctx) {
     iPropertyCollection* list = GetPropertyList(ctx);
     iProperty* property = nullptr;
     try {
@@ -170,12 +161,9 @@ int32_t xrExpressionVariableImp::unboundKind() const {
 }
 
 iProperty* xrExpressionVariableImp::Find(ExpressionContext& ctx) {
-    iPropertyCollection* list = GetPropertyList(ctx);
-    if (m_bound && m_property->getParent() == list &&
-        m_renames == strand::CPropertyCollection::renameEpoch()) {
-        return m_property.get();
-    }
-    iProperty* property = lookup(list);
+    if (iProperty* property = bound())
+        return property;
+    iProperty* property = lookup(GetPropertyList(ctx));
     if (property)
         bindTo(property);
     return property;
@@ -199,17 +187,25 @@ void xrExpressionVariableImp::refuseByteArray(const Value& value) const {
 
 iProperty* xrExpressionVariableImp::propertyForStore(ExpressionContext& ctx, const Value& value) {
     refuseByteArray(value);
+    if (iProperty* property = bound())
+        return property;
     iPropertyCollection* list = GetPropertyList(ctx);
-    if (iProperty* existing = Find(ctx))
+    if (iProperty* existing = lookup(list)) {
+        bindTo(existing);
         return existing;
+    }
     bindTo(list->define(m_name, value, strand::CPropertyCollection::kScriptCreated));
     return nullptr;
 }
 
 void xrExpressionVariableImp::SetDouble(ExpressionContext& ctx, double value) {
+    if (iProperty* property = bound()) {
+        property->setDouble(value);
+        return;
+    }
     m_double.set(value);
     if (iProperty* property = propertyForStore(ctx, m_double))
-        property->setValue(m_double);
+        property->setDouble(value);
 }
 
 void xrExpressionVariableImp::SetString(ExpressionContext& ctx, const String& value) {

@@ -76,7 +76,12 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     // Computed references give their variable a new name at each use.
     void SetName(const strand::String& name);
 
-    double GetDouble(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue().getDouble(); }
+    double GetDouble(strand::ExpressionContext& ctx) override {
+        const strand::Value& value = bind(ctx)->getValue();
+        return value.kind() == strand::Value::Kind::Double
+                   ? static_cast<const strand::DoubleValue&>(value).get()
+                   : value.getDouble();
+    }
     bool GetBool(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue().getBool(); }
     const strand::String& GetString(strand::ExpressionContext& ctx) override;
     const strand::Value& GetValue(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue(); }
@@ -92,8 +97,11 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     void Resize(strand::ExpressionContext& ctx, int64_t size) override;
     void Rename(strand::ExpressionContext& ctx, const strand::String& newName) override;
 
-    void Invalidate() override { m_bound = false; }
-    void ResetCalculated() override { m_recalculate = true; }
+    void Invalidate() override { m_property = nullptr; }
+    void ResetCalculated() override {
+        m_recalculate = true;
+        m_property = nullptr;
+    }
     void Mark() override { m_marked = true; }
     bool IsMarked() const override { return m_marked; }
     bool WasCalculated() const override { return m_calculated; }
@@ -107,7 +115,16 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     strand::iProperty* Find(strand::ExpressionContext& ctx);
 
   private:
-    strand::iProperty* bind(strand::ExpressionContext& ctx);
+    // The bound property, found again when no binding is held or the collections changed since.
+    strand::iProperty* bind(strand::ExpressionContext& ctx) {
+        if (m_property && m_epoch == strand::iPropertyCollection::structureEpoch())
+            return m_property;
+        return rebind(ctx);
+    }
+    strand::iProperty* bound() const noexcept {
+        return m_property && m_epoch == strand::iPropertyCollection::structureEpoch() ? m_property : nullptr;
+    }
+    strand::iProperty* rebind(strand::ExpressionContext& ctx);
     strand::iProperty* lookup(strand::iPropertyCollection* list);
     strand::iProperty* calculate(strand::ExpressionContext& ctx, strand::iPropertyCollection* list);
     // The property to store into, created with `value` when missing; null when it was created.
@@ -120,13 +137,15 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     strand::iContext* m_host;
     int32_t m_scope;
     strand::String m_name;
+    uint32_t m_nameHash;
     strand::String m_text;  // scratch of GetString
     strand::DoubleValue m_double;
     strand::StringValue m_string;
-    strand::Ptr<strand::iProperty> m_property;
-    uint64_t m_renames = 0;
+    // Kept only while no collection has changed (iPropertyCollection::structureEpoch), so that it never
+    // outlives the property.
+    strand::iProperty* m_property = nullptr;
+    uint64_t m_epoch = 0;
     int32_t m_hint = -1;
-    bool m_bound = false;
     bool m_calculated = false;
     bool m_recalculate = false;
     bool m_marked = false;

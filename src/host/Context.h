@@ -135,18 +135,25 @@ class ExpressionContext {
     ExpressionContext() = default;
     ExpressionContext(iContext* context, iDataRecord* record, Ptr<xrRandom> random = nullptr,
                       iRunnerSoap* runner = nullptr)
-        : m_context(context), m_record(record), m_random(std::move(random)), m_runner(runner) {}
+        : m_context(context),
+          m_record(record),
+          m_recordList(record ? record->getPropertyList() : nullptr),
+          m_random(std::move(random)),
+          m_runner(runner) {}
     ExpressionContext(iContext* context, iPropertyCollection* properties, Ptr<xrRandom> random = nullptr,
                       iRunnerSoap* runner = nullptr)
         : m_context(context), m_properties(properties), m_random(std::move(random)), m_runner(runner) {}
 
     iContext* getContext() const noexcept { return m_context; }
     iDataRecord* getDataRecord() const noexcept { return m_record; }
-    void setDataRecord(iDataRecord* record) noexcept { m_record = record; }
-    // The record's properties, or the bare property list the context was made with; null when none.
-    iPropertyCollection* getPropertyList() const {
-        return m_record ? m_record->getPropertyList() : m_properties;
+    // The record's property list is read here, once: a record must not swap its list while a context
+    // holds it.
+    void setDataRecord(iDataRecord* record) {
+        m_record = record;
+        m_recordList = record ? record->getPropertyList() : nullptr;
     }
+    // The record's properties, or the bare property list the context was made with; null when none.
+    iPropertyCollection* getPropertyList() const { return m_record ? m_recordList : m_properties; }
     void setPropertyList(iPropertyCollection* properties) noexcept { m_properties = properties; }
     // The expression-local properties, made on first need when `create` is true.
     iPropertyCollection* getExpressionPropertyList(bool create);
@@ -175,6 +182,7 @@ class ExpressionContext {
   private:
     iContext* m_context = nullptr;
     iDataRecord* m_record = nullptr;
+    iPropertyCollection* m_recordList = nullptr;
     iPropertyCollection* m_properties = nullptr;
     iPropertyCollection* m_parameters = nullptr;
     Ptr<CPropertyCollection> m_expressionLocals;

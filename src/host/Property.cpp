@@ -34,13 +34,16 @@ CProperty::CProperty(const CProperty& other)
       iProperty(),
       iPropertyInfo(),
       m_name(other.m_name),
+      m_nameHash(other.m_nameHash),
       m_value(other.m_value ? other.m_value->cloneValue() : nullptr),
-      m_flags(other.m_flags) {}
+      m_flags(other.m_flags) {
+    m_number.addRef();
+}
 
 CProperty& CProperty::operator=(const CProperty& other) {
     if (this == &other)
         return *this;
-    m_name = other.m_name;
+    setNameRaw(other.m_name);
     m_value = other.m_value ? other.m_value->cloneValue() : nullptr;
     m_flags = other.m_flags;
     return *this;
@@ -59,11 +62,43 @@ Value& CProperty::getEditableRawValue() {
 void CProperty::setValue(const Value& value) {
     if (m_value.get() == &value)
         return;
+    // The common scalar stores change the value in place.
+    if (m_value && m_value->kind() == value.kind()) {
+        switch (value.kind()) {
+            case Value::Kind::Double:
+                static_cast<DoubleValue&>(*m_value).set(static_cast<const DoubleValue&>(value).get());
+                return;
+            case Value::Kind::Integer:
+                static_cast<IntegerValue&>(*m_value).set(static_cast<const IntegerValue&>(value).get());
+                return;
+            case Value::Kind::Boolean:
+                static_cast<BooleanValue&>(*m_value).set(static_cast<const BooleanValue&>(value).get());
+                return;
+            case Value::Kind::String:
+                static_cast<StringValue&>(*m_value).get() = static_cast<const StringValue&>(value).get();
+                return;
+            default:
+                break;
+        }
+    }
     if (m_value && typeid(*m_value) == typeid(value)) {
         m_value->assignFrom(value);
         return;
     }
+    if (value.kind() == Value::Kind::Double) {
+        setDouble(static_cast<const DoubleValue&>(value).get());
+        return;
+    }
     m_value = value.cloneValue();
+}
+
+void CProperty::setDouble(double number) {
+    if (m_value && m_value->kind() == Value::Kind::Double) {
+        static_cast<DoubleValue&>(*m_value).set(number);
+        return;
+    }
+    m_number.set(number);
+    m_value.reset(&m_number);
 }
 
 void CProperty::setValue(const char16_t* text) {
@@ -132,11 +167,11 @@ void CProperty::SetName(const String& name) {
         m_parent->rename(m_name, name);
         return;
     }
-    m_name = name;
+    setNameRaw(name);
 }
 
 void CProperty::onDeactivate() {
-    m_name = String();
+    setNameRaw(String());
     m_value = nullptr;
     m_flags = 0;
     m_parent = nullptr;

@@ -38,6 +38,8 @@ class iProperty : public virtual CountedObject {
     // into it changes nothing.
     virtual void setValue(const Value& value) = 0;
     virtual void setValue(const char16_t* text) = 0;
+    // Stores a number: the same as setValue of a DoubleValue.
+    virtual void setDouble(double number) { setValue(DoubleValue(number)); }
     // Installs a value object that the caller built and gives up.
     virtual void adoptValue(Ptr<Value> value) = 0;
     // Adds the value as a further element (see CProperty::appendValue).
@@ -59,8 +61,10 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
   public:
     static constexpr ClassTag Tag{"Halvorn.data.Property"};
 
-    CProperty() = default;
-    explicit CProperty(String name) : m_name(std::move(name)) {}
+    CProperty() { m_number.addRef(); }
+    explicit CProperty(String name) : m_name(std::move(name)), m_nameHash(m_name.hashIgnoreCase()) {
+        m_number.addRef();
+    }
     // Copies the name, the value and the flags; a copy has no parent.
     CProperty(const CProperty& other);
     CProperty& operator=(const CProperty& other);
@@ -76,6 +80,7 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
 
     void setValue(const Value& value) override;
     void setValue(const char16_t* text) override;
+    void setDouble(double number) override;
     void adoptValue(Ptr<Value> value) override;
     // An array value gains the value as its last element (converted to the element class); an empty
     // property takes the value; a scalar becomes an array of its class holding the old and the new value.
@@ -99,12 +104,23 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     virtual void SetName(const String& name);
     void setParent(iPropertyCollection* parent) noexcept { m_parent = parent; }
     // Used by the collection after it has checked the new name.
-    void setNameRaw(String name) { m_name = std::move(name); }
+    void setNameRaw(String name) {
+        m_name = std::move(name);
+        m_nameHash = m_name.hashIgnoreCase();
+    }
+    // The hash of the name with A to Z folded, kept for quick lookups.
+    uint32_t nameHash() const noexcept { return m_nameHash; }
+    const String& name() const noexcept { return m_name; }
 
     void onDeactivate() override;
 
   protected:
     String m_name;
+    uint32_t m_nameHash = 0;
+    // A number is kept inside the property rather than in a value of its own; the property holds a
+    // reference to it for its whole life, so that the count never reaches 0. It is declared before
+    // m_value, which may point to it, so that it outlives that pointer.
+    DoubleValue m_number;
     Ptr<Value> m_value;
     uint32_t m_flags = 0;
     iPropertyCollection* m_parent = nullptr;

@@ -27,6 +27,7 @@ CPropertyCollection& CPropertyCollection::operator=(const CPropertyCollection& o
 }
 
 CPropertyCollection::~CPropertyCollection() {
+    noteStructureChange();
     detachAll();
 }
 
@@ -36,10 +37,12 @@ void CPropertyCollection::detachAll() noexcept {
 }
 
 void CPropertyCollection::rebuildIndex() const {
-    m_index.clear();
-    m_index.reserve(m_properties.size());
+    if (!m_index)
+        m_index = std::make_unique<NameIndex>();
+    m_index->clear();
+    m_index->reserve(m_properties.size());
     for (size_t i = 0; i < m_properties.size(); ++i)
-        m_index.emplace(m_properties[i]->getName(), int32_t(i));
+        m_index->emplace(m_properties[i]->getName(), int32_t(i));
     m_indexDirty = false;
 }
 
@@ -74,8 +77,8 @@ int32_t CPropertyCollection::findIndex(const String& name) const {
     }
     if (m_indexDirty)
         rebuildIndex();
-    auto it = m_index.find(name);
-    return it == m_index.end() ? -1 : it->second;
+    auto it = m_index->find(name);
+    return it == m_index->end() ? -1 : it->second;
 }
 
 Ptr<CProperty> CPropertyCollection::createProperty(const String& name) const {
@@ -98,7 +101,7 @@ iProperty* CPropertyCollection::append(Ptr<CProperty> property) {
     property->setParent(this);
     m_properties.push_back(std::move(property));
     if (!m_indexDirty)
-        m_index.emplace(m_properties.back()->getName(), int32_t(m_properties.size() - 1));
+        m_index->emplace(m_properties.back()->getName(), int32_t(m_properties.size() - 1));
     return m_properties.back().get();
 }
 
@@ -148,15 +151,17 @@ void CPropertyCollection::remove(int32_t index) {
     if (index < 0 || size_t(index) >= m_properties.size()) {
         throw InvalidIndexException(index, int64_t(m_properties.size()) - 1);
     }
+    noteStructureChange();
     m_properties[size_t(index)]->setParent(nullptr);
     m_properties.erase(m_properties.begin() + index);
     m_indexDirty = true;
 }
 
 void CPropertyCollection::removeAll() {
+    noteStructureChange();
     detachAll();
     m_properties.clear();
-    m_index.clear();
+    m_index.reset();
     m_indexDirty = true;
 }
 
@@ -171,9 +176,9 @@ bool CPropertyCollection::rename(const String& oldName, const String& newName) {
         throw Exception(u"Cannot rename property '%ls' to '%ls': a property of that name exists", oldName,
                         newName);
     }
+    noteStructureChange();
     m_properties[size_t(i)]->setNameRaw(newName);
     m_indexDirty = true;
-    s_renames.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
@@ -208,6 +213,7 @@ void CPropertyCollection::reorder(const Array<String>& names) {
 }
 
 void CPropertyCollection::keep(const Array<String>& names, bool inNameOrder) {
+    noteStructureChange();
     std::vector<bool> kept(m_properties.size(), false);
     std::vector<Ptr<CProperty>> result;
     for (const String& name : names) {
@@ -269,6 +275,36 @@ void CPropertyCollection::appendFrom(const iPropertyCollection* other, bool /*de
 
 void CPropertyCollection::onDeactivate() {
     removeAll();
+}
+
+iProperty* iPropertyCollection::findWithHint(const String& name, int32_t& hint) const {
+    if (hint >= 0 && hint < getSize()) {
+        iProperty* candidate = get(hint);
+        if (candidate->getName().equalsIgnoreCase(name))
+            return candidate;
+    }
+    const int32_t i = findIndex(name);
+    if (i < 0)
+        return nullptr;
+    hint = i;
+    return get(i);
+}
+
+iProperty* CPropertyCollection::findWithHint(const String& name, int32_t& hint) const {
+    return findWithHint(name, name.hashIgnoreCase(), hint);
+}
+
+iProperty* CPropertyCollection::findWithHint(const String& name, uint32_t foldedHash, int32_t& hint) const {
+    if (hint >= 0 && size_t(hint) < m_properties.size()) {
+        CProperty* candidate = m_properties[size_t(hint)].get();
+        if (candidate->nameHash() == foldedHash && String::equalFolded(candidate->name().view(), name.view()))
+            return candidate;
+    }
+    const int32_t i = findIndex(name);
+    if (i < 0)
+        return nullptr;
+    hint = i;
+    return m_properties[size_t(i)].get();
 }
 
 }  // namespace strand

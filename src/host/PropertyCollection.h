@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -59,6 +60,27 @@ class iPropertyCollection : public virtual CountedObject {
 
     // The class of the properties that define creates.
     virtual void setPropertyClass(const ClassTag& tag) = 0;
+
+    // The named property, trying the position `hint` first and leaving there the position where it was
+    // found; null when there is none. Readers that meet records of one layout find names at once.
+    virtual iProperty* findWithHint(const String& name, int32_t& hint) const;
+    // The same with the name's hash with A to Z folded (String::hashIgnoreCase), already known.
+    virtual iProperty* findWithHint(const String& name, uint32_t foldedHash, int32_t& hint) const {
+        (void)foldedHash;
+        return findWithHint(name, hint);
+    }
+
+    // Counts every change that may leave a property found earlier out of its collection (removal,
+    // renaming, replacement, the end of a collection), over all collections. Holders of a property
+    // found by name keep it only while the count stays the same. Implementations call
+    // noteStructureChange() before any such change.
+    static uint64_t structureEpoch() noexcept { return s_structureEpoch.load(std::memory_order_relaxed); }
+
+  protected:
+    static void noteStructureChange() noexcept { s_structureEpoch.fetch_add(1, std::memory_order_relaxed); }
+
+  private:
+    static inline std::atomic<uint64_t> s_structureEpoch{0};
 };
 
 class CPropertyCollection : public iPropertyCollection, public virtual PooledObject {
@@ -100,11 +122,8 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     void setPropertyClass(const ClassTag& tag) override { m_propertyClass = tag; }
     const ClassTag& getPropertyClass() const noexcept { return m_propertyClass; }
 
-    // Called by a member property that renamed itself.
-    void onPropertyRenamed() noexcept { m_indexDirty = true; }
-    // Counts the renames of properties in every collection, so that holders of a property found by
-    // name can tell when the name may no longer fit.
-    static uint64_t renameEpoch() noexcept { return s_renames.load(std::memory_order_relaxed); }
+    iProperty* findWithHint(const String& name, int32_t& hint) const override;
+    iProperty* findWithHint(const String& name, uint32_t foldedHash, int32_t& hint) const override;
 
     void onDeactivate() override;
 
@@ -120,9 +139,10 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     std::vector<Ptr<CProperty>> m_properties;
     ClassTag m_propertyClass{CProperty::Tag};
     // Name index, used once the collection outgrows a short linear scan.
-    mutable std::unordered_map<String, int32_t, StringHashIgnoreCase, StringEqualIgnoreCase> m_index;
+    // Allocated on first need so that the many small per-record collections stay small.
+    using NameIndex = std::unordered_map<String, int32_t, StringHashIgnoreCase, StringEqualIgnoreCase>;
+    mutable std::unique_ptr<NameIndex> m_index;
     mutable bool m_indexDirty = true;
-    static inline std::atomic<uint64_t> s_renames{0};
 };
 
 }  // namespace strand
