@@ -34,6 +34,8 @@ xrAssignmentBase::xrAssignmentBase(int32_t line, xrNodeRef target, xrNodeRef val
       m_value(std::move(value)),
       m_plainTarget(dynamic_cast<xrPropertyRefExprImp*>(m_target.get()) != nullptr),
       m_numeric(m_value->IsDouble()) {
+    if (auto* reference = dynamic_cast<xrPropertyRefExprImp*>(m_target.get()))
+        m_plainVariable = dynamic_cast<xrExpressionVariableImp*>(reference->variable().get());
     SetDepth(xrDepthOver({m_target.get(), m_value.get()}));
 }
 
@@ -77,6 +79,10 @@ const strand::Value& xrAssignmentBase::AsValue(ExpressionContext& ctx) {
 xrExpressionVariableInterface* xrAssignExprImp::GetVariable(ExpressionContext& ctx) {
     if (m_plainTarget && m_numeric) {
         const double number = m_value->AsDouble(ctx);
+        if (m_plainVariable) {
+            m_plainVariable->SetDouble(ctx, number);
+            return m_plainVariable;
+        }
         xrExpressionVariableInterface* variable = targetVariable(ctx);
         variable->SetDouble(ctx, number);
         return variable;

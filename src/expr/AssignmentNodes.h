@@ -69,6 +69,8 @@ class xrAssignmentBase : public xrValueExprImp {
     xrNodeRef m_value;
     // A plain name as target can be found without running anything.
     bool m_plainTarget;
+    // The plain target's variable when it is a plain one, stored into without a virtual call.
+    xrExpressionVariableImp* m_plainVariable = nullptr;
     // The value is a number: stored as one without a value holder.
     bool m_numeric;
     strand::Ptr<strand::Value> m_kept;

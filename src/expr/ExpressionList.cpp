@@ -98,8 +98,16 @@ xrExpressionListImp::~xrExpressionListImp() {
 }
 
 void xrExpressionListImp::Invalidate() {
-    for (const auto& variable : m_variables->items)
+    invalidateVariables();
+}
+
+bool xrExpressionListImp::invalidateVariables() {
+    bool readsRecord = false;
+    for (const auto& variable : m_variables->items) {
         variable->Invalidate();
+        readsRecord |= variable->IsLocal();
+    }
+    return readsRecord;
 }
 
 strand::Ptr<strand::xrRandom> xrExpressionListImp::GetRandom() const {
@@ -110,10 +118,14 @@ strand::Ptr<strand::xrRandom> xrExpressionListImp::GetRandom() const {
 
 template <typename Run, typename Returned>
 decltype(auto) xrExpressionListImp::runScript(ExpressionContext& ctx, Run run, Returned returned) {
-    Invalidate();
+    const bool readsRecord = invalidateVariables();
     if (!ctx.getRandom())
         ctx.setRandom(GetRandom());
     RecordLoan loan(*this, ctx);
+    if (readsRecord) {
+        if (strand::iPropertyCollection* properties = ctx.getPropertyList())
+            properties->prefetch();
+    }
     try {
         try {
             return run();

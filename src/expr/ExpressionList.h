@@ -108,6 +108,8 @@ class xrExpressionListImp final : public xrBasicExpressionListImp {
     static strand::LeakDetector m_leakDetector;
 
   private:
+    // Invalidate, telling whether any variable is a record property.
+    bool invalidateVariables();
     template <typename Run, typename Returned>
     decltype(auto) runScript(strand::ExpressionContext& ctx, Run run, Returned returned);
 

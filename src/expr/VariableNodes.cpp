@@ -4,18 +4,26 @@ using strand::ExpressionContext;
 using strand::String;
 
 const String& xrPropertyRefExprImp::AsString(ExpressionContext& ctx) {
+    if (m_plain)
+        return xrReadAtLine(GetLineNum(), [&]() -> const String& { return m_plain->GetString(ctx); });
     return xrReadAtLine(GetLineNum(), [&]() -> const String& { return m_variable->GetString(ctx); });
 }
 
 bool xrPropertyRefExprImp::AsBool(ExpressionContext& ctx) {
+    if (m_plain)
+        return xrReadAtLine(GetLineNum(), [&] { return m_plain->GetBool(ctx); });
     return xrReadAtLine(GetLineNum(), [&] { return m_variable->GetBool(ctx); });
 }
 
 double xrPropertyRefExprImp::AsDouble(ExpressionContext& ctx) {
+    if (m_plain)
+        return xrReadAtLine(GetLineNum(), [&] { return m_plain->GetDouble(ctx); });
     return xrReadAtLine(GetLineNum(), [&] { return m_variable->GetDouble(ctx); });
 }
 
 const strand::Value& xrPropertyRefExprImp::AsValue(ExpressionContext& ctx) {
+    if (m_plain)
+        return xrReadAtLine(GetLineNum(), [&]() -> const strand::Value& { return m_plain->GetValue(ctx); });
     return xrReadAtLine(GetLineNum(), [&]() -> const strand::Value& { return m_variable->GetValue(ctx); });
 }
 

@@ -8,7 +8,9 @@
 class xrPropertyRefExprImp final : public xrPropertyExprImp {
   public:
     xrPropertyRefExprImp(int32_t line, xrVariableRef variable)
-        : xrPropertyExprImp(line), m_variable(std::move(variable)) {}
+        : xrPropertyExprImp(line),
+          m_variable(std::move(variable)),
+          m_plain(dynamic_cast<xrExpressionVariableImp*>(m_variable.get())) {}
 
     bool IsProperty() const override { return true; }
     xrExpressionVariableInterface* GetVariable(strand::ExpressionContext&) override {
@@ -26,6 +28,8 @@ class xrPropertyRefExprImp final : public xrPropertyExprImp {
 
   private:
     xrVariableRef m_variable;
+    // The same variable when it is a plain one, so that reads need no virtual call.
+    xrExpressionVariableImp* m_plain;
 };
 
 class xrIndexedPropertyExprImp final : public xrPropertyExprImp {

@@ -104,16 +104,6 @@ iPropertyCollection* xrExpressionVariableImp::GetPropertyList(ExpressionContext&
         scopeName(m_scope), m_name);
 }
 
-iProperty* xrExpressionVariableImp::lookup(iPropertyCollection* list) {
-    // Records of one stream usually have the same layout: the name is tried where it was found last.
-    return list->findWithHint(m_name, m_nameHash, m_hint);
-}
-
-void xrExpressionVariableImp::bindTo(iProperty* property) {
-    m_property = property;
-    m_epoch = iPropertyCollection::structureEpoch();
-}
-
 iProperty* xrExpressionVariableImp::calculate(ExpressionContext& ctx, iPropertyCollection* list) {
     strand::iContext* host = ctx.getContext() ? ctx.getContext() : m_host;
     strand::iDataRecord* record = ctx.getDataRecord();
@@ -132,7 +122,7 @@ iProperty* xrExpressionVariableImp::calculate(ExpressionContext& ctx, iPropertyC
 }
 
 iProperty* xrExpressionVariableImp::rebind(ExpressionContext& ctx) {
-    iPropertyCollection* list = GetPropertyList(ctx);
+    iPropertyCollection* list = propertyList(ctx);
     iProperty* property = nullptr;
     try {
         if (m_recalculate && m_calculated)
@@ -163,7 +153,7 @@ int32_t xrExpressionVariableImp::unboundKind() const {
 iProperty* xrExpressionVariableImp::Find(ExpressionContext& ctx) {
     if (iProperty* property = bound())
         return property;
-    iProperty* property = lookup(GetPropertyList(ctx));
+    iProperty* property = lookup(propertyList(ctx));
     if (property)
         bindTo(property);
     return property;
@@ -179,17 +169,15 @@ const String& xrExpressionVariableImp::GetString(ExpressionContext& ctx) {
     return m_text.isNull() ? emptyText() : m_text;
 }
 
-void xrExpressionVariableImp::refuseByteArray(const Value& value) const {
-    if (m_scope == ExpressionLocal && value.kind() == Value::Kind::ByteArray) {
-        throw strand::Exception(u"Cannot assign a byte array value to an expression variable");
-    }
+void xrExpressionVariableImp::refuseByteArraySlow() const {
+    throw strand::Exception(u"Cannot assign a byte array value to an expression variable");
 }
 
 iProperty* xrExpressionVariableImp::propertyForStore(ExpressionContext& ctx, const Value& value) {
     refuseByteArray(value);
     if (iProperty* property = bound())
         return property;
-    iPropertyCollection* list = GetPropertyList(ctx);
+    iPropertyCollection* list = propertyList(ctx);
     if (iProperty* existing = lookup(list)) {
         bindTo(existing);
         return existing;
@@ -198,11 +186,7 @@ iProperty* xrExpressionVariableImp::propertyForStore(ExpressionContext& ctx, con
     return nullptr;
 }
 
-void xrExpressionVariableImp::SetDouble(ExpressionContext& ctx, double value) {
-    if (iProperty* property = bound()) {
-        property->setDouble(value);
-        return;
-    }
+void xrExpressionVariableImp::storeDouble(ExpressionContext& ctx, double value) {
     m_double.set(value);
     if (iProperty* property = propertyForStore(ctx, m_double))
         property->setDouble(value);
@@ -318,7 +302,7 @@ void xrExpressionVariableImp::Resize(ExpressionContext& ctx, int64_t size) {
 }
 
 void xrExpressionVariableImp::Rename(ExpressionContext& ctx, const String& newName) {
-    iPropertyCollection* list = GetPropertyList(ctx);
+    iPropertyCollection* list = propertyList(ctx);
     list->rename(m_name, newName);
     Invalidate();
 }

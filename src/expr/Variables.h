@@ -85,7 +85,13 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     bool GetBool(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue().getBool(); }
     const strand::String& GetString(strand::ExpressionContext& ctx) override;
     const strand::Value& GetValue(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue(); }
-    void SetDouble(strand::ExpressionContext& ctx, double value) override;
+    void SetDouble(strand::ExpressionContext& ctx, double value) override {
+        strand::iProperty* property = bound();
+        if (property || (property = quickBind(ctx)))
+            property->setDouble(value);
+        else
+            storeDouble(ctx, value);
+    }
     void SetString(strand::ExpressionContext& ctx, const strand::String& value) override;
     void SetValue(strand::ExpressionContext& ctx, const strand::Value& value) override;
     void AppendString(strand::ExpressionContext& ctx, const strand::String& text) override;
@@ -119,18 +125,51 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     strand::iProperty* bind(strand::ExpressionContext& ctx) {
         if (m_property && m_epoch == strand::iPropertyCollection::structureEpoch())
             return m_property;
+        if (strand::iProperty* property = quickBind(ctx))
+            return property;
         return rebind(ctx);
+    }
+    // The common case of a record property found where it was in the previous record; null otherwise.
+    strand::iProperty* quickBind(strand::ExpressionContext& ctx) {
+        if (m_recalculate)
+            return nullptr;
+        strand::iPropertyCollection* list = m_scope == Local    ? ctx.getPropertyList()
+                                            : m_scope == Global ? m_globals.get()
+                                                                : nullptr;
+        strand::iProperty* property = list ? list->findAtHint(m_name, m_nameHash, m_hint) : nullptr;
+        if (property)
+            bindTo(property);
+        return property;
     }
     strand::iProperty* bound() const noexcept {
         return m_property && m_epoch == strand::iPropertyCollection::structureEpoch() ? m_property : nullptr;
     }
+    // GetPropertyList without the virtual call for the common case of a record's property.
+    strand::iPropertyCollection* propertyList(strand::ExpressionContext& ctx) {
+        if (m_scope == Local) {
+            if (strand::iPropertyCollection* list = ctx.getPropertyList())
+                return list;
+        }
+        return xrExpressionVariableImp::GetPropertyList(ctx);
+    }
     strand::iProperty* rebind(strand::ExpressionContext& ctx);
-    strand::iProperty* lookup(strand::iPropertyCollection* list);
+    void storeDouble(strand::ExpressionContext& ctx, double value);
+    strand::iProperty* lookup(strand::iPropertyCollection* list) {
+        // Records of one stream usually have the same layout: the name is tried where it was found last.
+        return list->findWithHint(m_name, m_nameHash, m_hint);
+    }
     strand::iProperty* calculate(strand::ExpressionContext& ctx, strand::iPropertyCollection* list);
     // The property to store into, created with `value` when missing; null when it was created.
     strand::iProperty* propertyForStore(strand::ExpressionContext& ctx, const strand::Value& value);
-    void bindTo(strand::iProperty* property);
-    void refuseByteArray(const strand::Value& value) const;
+    void bindTo(strand::iProperty* property) {
+        m_property = property;
+        m_epoch = strand::iPropertyCollection::structureEpoch();
+    }
+    void refuseByteArray(const strand::Value& value) const {
+        if (m_scope == ExpressionLocal && value.kind() == strand::Value::Kind::ByteArray)
+            refuseByteArraySlow();
+    }
+    [[noreturn]] void refuseByteArraySlow() const;
     int32_t unboundKind() const;
 
     strand::Ptr<strand::iPropertyCollection> m_globals;

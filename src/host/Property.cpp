@@ -1,5 +1,6 @@
 #include "host/Property.h"
 
+#include <new>
 #include <typeinfo>
 
 #include "host/ArrayValues.h"
@@ -33,20 +34,85 @@ CProperty::CProperty(const CProperty& other)
       PooledObject(),
       iProperty(),
       iPropertyInfo(),
-      m_name(other.m_name),
       m_nameHash(other.m_nameHash),
-      m_value(other.m_value ? other.m_value->cloneValue() : nullptr),
-      m_flags(other.m_flags) {
-    m_number.addRef();
+      m_flags(other.m_flags),
+      m_name(other.m_name) {
+    makeInline(Value::Kind::Double);
+    if (other.m_value)
+        setValue(*other.m_value);
 }
 
 CProperty& CProperty::operator=(const CProperty& other) {
     if (this == &other)
         return *this;
     setNameRaw(other.m_name);
-    m_value = other.m_value ? other.m_value->cloneValue() : nullptr;
+    if (other.m_value)
+        setValue(*other.m_value);
+    else
+        m_value = nullptr;
     m_flags = other.m_flags;
     return *this;
+}
+
+CProperty::~CProperty() {
+    m_value = nullptr;
+    destroyInline();
+}
+
+void CProperty::makeInline(Value::Kind kind) {
+    switch (kind) {
+        case Value::Kind::Integer:
+            new (&m_inline.integer) IntegerValue();
+            break;
+        case Value::Kind::Boolean:
+            new (&m_inline.boolean) BooleanValue();
+            break;
+        default:
+            kind = Value::Kind::Double;
+            new (&m_inline.number) DoubleValue();
+            break;
+    }
+    m_inlineKind = kind;
+    inlineValue().addRef();
+}
+
+void CProperty::destroyInline() noexcept {
+    switch (m_inlineKind) {
+        case Value::Kind::Integer:
+            m_inline.integer.~IntegerValue();
+            break;
+        case Value::Kind::Boolean:
+            m_inline.boolean.~BooleanValue();
+            break;
+        default:
+            m_inline.number.~DoubleValue();
+            break;
+    }
+}
+
+Value& CProperty::inlineValue() noexcept {
+    switch (m_inlineKind) {
+        case Value::Kind::Integer:
+            return m_inline.integer;
+        case Value::Kind::Boolean:
+            return m_inline.boolean;
+        default:
+            return m_inline.number;
+    }
+}
+
+Value& CProperty::useInline(Value::Kind kind) {
+    if (m_inlineKind != kind) {
+        // Let go of the old inline value before it is replaced.
+        if (m_value.get() == &inlineValue())
+            m_value = nullptr;
+        destroyInline();
+        makeInline(kind);
+    }
+    Value& value = inlineValue();
+    if (m_value.get() != &value)
+        m_value.reset(&value);
+    return value;
 }
 
 const Value& CProperty::getRawValue() const {
@@ -63,8 +129,9 @@ void CProperty::setValue(const Value& value) {
     if (m_value.get() == &value)
         return;
     // The common scalar stores change the value in place.
-    if (m_value && m_value->kind() == value.kind()) {
-        switch (value.kind()) {
+    const Value::Kind kind = value.kind();
+    if (m_value && m_value->kind() == kind) {
+        switch (kind) {
             case Value::Kind::Double:
                 static_cast<DoubleValue&>(*m_value).set(static_cast<const DoubleValue&>(value).get());
                 return;
@@ -81,12 +148,21 @@ void CProperty::setValue(const Value& value) {
                 break;
         }
     }
+    switch (kind) {
+        case Value::Kind::Double:
+            static_cast<DoubleValue&>(useInline(kind)).set(static_cast<const DoubleValue&>(value).get());
+            return;
+        case Value::Kind::Integer:
+            static_cast<IntegerValue&>(useInline(kind)).set(static_cast<const IntegerValue&>(value).get());
+            return;
+        case Value::Kind::Boolean:
+            static_cast<BooleanValue&>(useInline(kind)).set(static_cast<const BooleanValue&>(value).get());
+            return;
+        default:
+            break;
+    }
     if (m_value && typeid(*m_value) == typeid(value)) {
         m_value->assignFrom(value);
-        return;
-    }
-    if (value.kind() == Value::Kind::Double) {
-        setDouble(static_cast<const DoubleValue&>(value).get());
         return;
     }
     m_value = value.cloneValue();
@@ -97,8 +173,7 @@ void CProperty::setDouble(double number) {
         static_cast<DoubleValue&>(*m_value).set(number);
         return;
     }
-    m_number.set(number);
-    m_value.reset(&m_number);
+    static_cast<DoubleValue&>(useInline(Value::Kind::Double)).set(number);
 }
 
 void CProperty::setValue(const char16_t* text) {
@@ -158,7 +233,10 @@ void CProperty::assignFrom(const iProperty* other) {
 void CProperty::copyFrom(const CProperty* other) {
     if (!other || other == this)
         return;
-    m_value = other->m_value ? other->m_value->cloneValue() : nullptr;
+    if (other->m_value)
+        setValue(*other->m_value);
+    else
+        m_value = nullptr;
     m_flags = other->m_flags;
 }
 

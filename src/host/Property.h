@@ -61,14 +61,14 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
   public:
     static constexpr ClassTag Tag{"Halvorn.data.Property"};
 
-    CProperty() { m_number.addRef(); }
-    explicit CProperty(String name) : m_name(std::move(name)), m_nameHash(m_name.hashIgnoreCase()) {
-        m_number.addRef();
+    CProperty() { makeInline(Value::Kind::Double); }
+    explicit CProperty(String name) : m_nameHash(name.hashIgnoreCase()), m_name(std::move(name)) {
+        makeInline(Value::Kind::Double);
     }
     // Copies the name, the value and the flags; a copy has no parent.
     CProperty(const CProperty& other);
     CProperty& operator=(const CProperty& other);
-    ~CProperty() override = default;
+    ~CProperty() override;
 
     const ClassTag& getClassTag() const override { return Tag; }
 
@@ -115,15 +115,33 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     void onDeactivate() override;
 
   protected:
-    String m_name;
-    uint32_t m_nameHash = 0;
-    // A number is kept inside the property rather than in a value of its own; the property holds a
-    // reference to it for its whole life, so that the count never reaches 0. It is declared before
-    // m_value, which may point to it, so that it outlives that pointer.
-    DoubleValue m_number;
+    // The fields a lookup and a read touch come first, so that they share a cache line.
     Ptr<Value> m_value;
+    uint32_t m_nameHash = 0;
     uint32_t m_flags = 0;
+    String m_name;
     iPropertyCollection* m_parent = nullptr;
+
+  private:
+    // A number, an integer or a boolean is kept inside the property rather than in a value of its
+    // own: records are mostly such scalars, and this saves an allocation for each. The inline value
+    // holds one reference to itself for its whole life, so that its count never reaches 0 and no
+    // one deletes it; m_value points to it while it is the property's value.
+    union Inline {
+        Inline() {}
+        ~Inline() {}
+        DoubleValue number;
+        IntegerValue integer;
+        BooleanValue boolean;
+    };
+    // The inline value of `kind` (Double, Integer or Boolean), made the property's value.
+    Value& useInline(Value::Kind kind);
+    void makeInline(Value::Kind kind);
+    void destroyInline() noexcept;
+    Value& inlineValue() noexcept;
+
+    Value::Kind m_inlineKind = Value::Kind::Double;
+    Inline m_inline;
 };
 
 }  // namespace strand

@@ -15,6 +15,7 @@ CPropertyCollection::CPropertyCollection(const CPropertyCollection& other)
       PooledObject(),
       iPropertyCollection(),
       m_propertyClass(other.m_propertyClass) {
+    m_plainItems = &m_properties;
     assignFrom(&other, true);
 }
 
@@ -288,6 +289,16 @@ iProperty* iPropertyCollection::findWithHint(const String& name, int32_t& hint) 
         return nullptr;
     hint = i;
     return get(i);
+}
+
+void CPropertyCollection::prefetch() const noexcept {
+    constexpr size_t kPrefetched = 16;
+    const size_t count = m_properties.size() < kPrefetched ? m_properties.size() : kPrefetched;
+    for (size_t i = 0; i < count; ++i) {
+        const char* property = reinterpret_cast<const char*>(m_properties[i].get());
+        __builtin_prefetch(property);
+        __builtin_prefetch(property + 64);
+    }
 }
 
 iProperty* CPropertyCollection::findWithHint(const String& name, int32_t& hint) const {

@@ -61,6 +61,10 @@ class iPropertyCollection : public virtual CountedObject {
     // The class of the properties that define creates.
     virtual void setPropertyClass(const ClassTag& tag) = 0;
 
+    // Asks the processor to start loading the first properties, ahead of a script that is about to
+    // read them: over records held in memory, the loads then overlap instead of waiting one by one.
+    virtual void prefetch() const noexcept {}
+
     // The named property, trying the position `hint` first and leaving there the position where it was
     // found; null when there is none. Readers that meet records of one layout find names at once.
     virtual iProperty* findWithHint(const String& name, int32_t& hint) const;
@@ -68,6 +72,19 @@ class iPropertyCollection : public virtual CountedObject {
     virtual iProperty* findWithHint(const String& name, uint32_t foldedHash, int32_t& hint) const {
         (void)foldedHash;
         return findWithHint(name, hint);
+    }
+
+    // The property at position `hint` when it has the name (whose folded hash is `foldedHash`), found
+    // without a virtual call; null when it is elsewhere, missing, or the collection does not keep its
+    // properties in a plain list. Callers then ask findWithHint.
+    CProperty* findAtHint(const String& name, uint32_t foldedHash, int32_t hint) const noexcept {
+        if (!m_plainItems || size_t(uint32_t(hint)) >= m_plainItems->size())
+            return nullptr;
+        CProperty* candidate = (*m_plainItems)[size_t(hint)].get();
+        if (candidate->nameHash() != foldedHash ||
+            !String::equalFolded(candidate->name().view(), name.view()))
+            return nullptr;
+        return candidate;
     }
 
     // Counts every change that may leave a property found earlier out of its collection (removal,
@@ -79,6 +96,9 @@ class iPropertyCollection : public virtual CountedObject {
   protected:
     static void noteStructureChange() noexcept { s_structureEpoch.fetch_add(1, std::memory_order_relaxed); }
 
+    // Set by a collection that keeps its properties in such a list, in order, for findAtHint.
+    const std::vector<Ptr<CProperty>>* m_plainItems = nullptr;
+
   private:
     static inline std::atomic<uint64_t> s_structureEpoch{0};
 };
@@ -89,7 +109,7 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     // Flags of properties created by script stores.
     static constexpr uint32_t kScriptCreated = 0x10000;
 
-    CPropertyCollection() = default;
+    CPropertyCollection() { m_plainItems = &m_properties; }
     // Copies every property; the copy has the same element class.
     CPropertyCollection(const CPropertyCollection& other);
     CPropertyCollection& operator=(const CPropertyCollection& other);
@@ -124,6 +144,8 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
 
     iProperty* findWithHint(const String& name, int32_t& hint) const override;
     iProperty* findWithHint(const String& name, uint32_t foldedHash, int32_t& hint) const override;
+
+    void prefetch() const noexcept override;
 
     void onDeactivate() override;
 

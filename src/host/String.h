@@ -186,7 +186,22 @@ class BaseString {
     static bool equalFolded(View a, View b) noexcept {
         if (a.size() != b.size())
             return false;
-        for (size_t i = 0; i < a.size(); ++i) {
+        // Names usually match exactly: compare a machine word at a time and fold only the words
+        // that differ.
+        constexpr size_t kWord = sizeof(uint64_t) / sizeof(C);
+        size_t i = 0;
+        for (; i + kWord <= a.size(); i += kWord) {
+            uint64_t x, y;
+            std::memcpy(&x, a.data() + i, sizeof x);
+            std::memcpy(&y, b.data() + i, sizeof y);
+            if (x == y)
+                continue;
+            for (size_t j = i; j < i + kWord; ++j) {
+                if (a[j] != b[j] && foldAsciiCase(a[j]) != foldAsciiCase(b[j]))
+                    return false;
+            }
+        }
+        for (; i < a.size(); ++i) {
             if (a[i] != b[i] && foldAsciiCase(a[i]) != foldAsciiCase(b[i]))
                 return false;
         }

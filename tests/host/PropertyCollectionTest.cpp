@@ -144,6 +144,47 @@ TEST(Property, StoresCopyAndChangeClass) {
     EXPECT_FALSE(p.isEmpty());
 }
 
+TEST(Property, ScalarsChangeClassInPlaceAndCopiesStayApart) {
+    // Numbers, integers and booleans share storage inside the property: each change of class must
+    // leave the right value, and copies must not share it.
+    CProperty p(String(u"x"));
+    p.setValue(IntegerValue(7));
+    EXPECT_EQ(p.getValue().kind(), Value::Kind::Integer);
+    p.setDouble(2.5);
+    EXPECT_EQ(p.getValue().kind(), Value::Kind::Double);
+    EXPECT_EQ(p.getValue().getDouble(), 2.5);
+    p.setValue(BooleanValue(true));
+    EXPECT_EQ(p.getValue().kind(), Value::Kind::Boolean);
+    CProperty copy(p);
+    p.setValue(StringValue(String(u"s")));
+    p.setValue(IntegerValue(-3));
+    EXPECT_EQ(p.getValue().getInteger(), -3);
+    EXPECT_EQ(copy.getValue().kind(), Value::Kind::Boolean);
+    EXPECT_TRUE(copy.getValue().getBool());
+    copy = p;
+    p.setDouble(1);
+    EXPECT_EQ(copy.getValue().getInteger(), -3);
+    copy.copyFrom(&p);
+    EXPECT_EQ(copy.getValue().getDouble(), 1.0);
+}
+
+TEST(PropertyCollection, LookupAtHintFallsBackWhenTheLayoutDiffers) {
+    CPropertyCollection c;
+    c.define(String(u"a"), IntegerValue(1), 0);
+    c.define(String(u"Quantity"), IntegerValue(2), 0);
+    const String name(u"QUANTITY");
+    EXPECT_EQ(c.findAtHint(name, name.hashIgnoreCase(), 1), c.get(1));
+    EXPECT_EQ(c.findAtHint(name, name.hashIgnoreCase(), 0), nullptr);
+    EXPECT_EQ(c.findAtHint(name, name.hashIgnoreCase(), -1), nullptr);
+    EXPECT_EQ(c.findAtHint(name, name.hashIgnoreCase(), 2), nullptr);
+    int32_t hint = 0;
+    EXPECT_EQ(c.findWithHint(name, name.hashIgnoreCase(), hint), c.get(1));
+    EXPECT_EQ(hint, 1);
+    const String longer(u"quantities_and_more");  // longer than one machine word of characters
+    c.define(String(u"Quantities_And_More"), 0);
+    EXPECT_EQ(c.findAtHint(longer, longer.hashIgnoreCase(), 2), c.get(2));
+}
+
 TEST(Property, AppendBuildsArrays) {
     CProperty p(String(u"x"));
     p.appendValue(DoubleValue(1));
