@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps build test asan bench clean
+.PHONY: all deps build test asan bench demo clean
 
 all: build
 
@@ -30,6 +30,9 @@ asan: deps
 bench: build
 	cmake --build build -j $(JOBS) --target strand_benchmarks
 	./build/bench/strand_benchmarks
+
+demo: deps
+	BUILD_TYPE=$(BUILD_TYPE) JOBS=$(JOBS) bash scripts/demo.sh
 
 clean:
 	rm -rf build build-asan

@@ -9,5 +9,7 @@ namespace strand::cli {
 
 void addCheckCommand(CLI::App& app, int& status);
 void addEvalCommand(CLI::App& app, int& status);
+void addRunCommand(CLI::App& app, int& status);
+void addFunctionsCommand(CLI::App& app, int& status);
 
 }  // namespace strand::cli

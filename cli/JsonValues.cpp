@@ -8,6 +8,7 @@
 
 #include "host/ArrayValues.h"
 #include "host/Exception.h"
+#include "host/Format.h"
 #include "host/Property.h"
 
 namespace strand::cli {
@@ -111,30 +112,7 @@ bool decodeString(const char* p, const char* end, String& out) {
     return false;
 }
 
-// One JSON scalar as read, before it becomes a value or an array element.
-struct Scalar {
-    Kind kind = Kind::Null;
-    int64_t integer = 0;
-    double number = 0.0;
-    bool flag = false;
-    String text;
-
-    Ptr<Value> toValue() const {
-        switch (kind) {
-            case Kind::Integer:
-                return makePtr<IntegerValue>(integer);
-            case Kind::Double:
-                return makePtr<DoubleValue>(number);
-            case Kind::Boolean:
-                return makePtr<BooleanValue>(flag);
-            case Kind::String:
-                return makePtr<StringValue>(text);
-            default:
-                return makePtr<NullValue>();
-        }
-    }
-    double toDouble() const { return kind == Kind::Integer ? double(integer) : number; }
-};
+using Scalar = JsonScalar;
 
 // The kinds of an array's elements decide its class.
 Ptr<Value> makeArray(const std::vector<Scalar>& items) {
@@ -170,29 +148,52 @@ Ptr<Value> makeArray(const std::vector<Scalar>& items) {
 
 }  // namespace
 
+Ptr<Value> JsonScalar::toValue() const {
+    switch (kind) {
+        case Kind::Integer:
+            return makePtr<IntegerValue>(integer);
+        case Kind::Double:
+            return makePtr<DoubleValue>(number);
+        case Kind::Boolean:
+            return makePtr<BooleanValue>(flag);
+        case Kind::String:
+            return makePtr<StringValue>(text);
+        default:
+            return makePtr<NullValue>();
+    }
+}
+
+Ptr<Value> JsonField::toValue() const {
+    if (value.kind == Kind::Array)
+        return array;
+    if (value.kind == Kind::Null)
+        return nullptr;
+    return value.toValue();
+}
+
 struct JsonReader::Impl {
-    struct Member {
-        String name;
-        Ptr<Value> value;  // null for a JSON null: a property without a value
-    };
+    using Member = JsonField;
 
     ondemand::parser parser;
     std::string buffer;  // the input, with the room after it that the parser reads ahead into
     const char* end = nullptr;
+    // Entries stay allocated between objects, so that their texts keep their storage; the first
+    // `used` are the current object's.
     std::vector<Member> members;
+    size_t used = 0;
     std::vector<Scalar> elements;
 
     void read(std::string_view json);
     void checkSingleObject(ondemand::document& document);
     void readMember(ondemand::field& field);
-    Ptr<Value> readValue(ondemand::value& value, const String& name);
+    void readValue(ondemand::value& value, Member& member);
     Ptr<Value> readArray(ondemand::value& value, const String& name);
     void readScalar(ondemand::value& value, ondemand::json_type type, const String& name, Scalar& out);
     void readNumber(ondemand::value& value, const String& name, Scalar& out);
 };
 
 void JsonReader::Impl::read(std::string_view json) {
-    members.clear();
+    used = 0;
     buffer.clear();
     buffer.reserve(json.size() + simdjson::SIMDJSON_PADDING);
     buffer.append(json);
@@ -224,27 +225,40 @@ void JsonReader::Impl::checkSingleObject(ondemand::document& document) {
 }
 
 void JsonReader::Impl::readMember(ondemand::field& field) {
-    Member& member = members.emplace_back();
+    if (used == members.size())
+        members.emplace_back();
+    Member& member = members[used++];
+    member.name.clear();
     if (!decodeString(field.key().raw(), end, member.name))
         refuse(simdjson::STRING_ERROR);
-    member.value = readValue(field.value(), member.name);
+    readValue(field.value(), member);
 }
 
-Ptr<Value> JsonReader::Impl::readValue(ondemand::value& value, const String& name) {
+void JsonReader::Impl::readValue(ondemand::value& value, Member& member) {
+    const String& name = member.name;
     ondemand::json_type type;
     check(value.type().get(type), name);
+    member.array = nullptr;
+    member.raw = {};
     if (type == ondemand::json_type::object)
         throw Exception(
             u"The member '%s' holds an object; a property holds a number, a text, a boolean, "
             u"null or an array of those",
             name);
-    if (type == ondemand::json_type::array)
-        return readArray(value, name);
-    Scalar scalar;
-    readScalar(value, type, name, scalar);
-    if (scalar.kind == Kind::Null)
-        return nullptr;
-    return scalar.toValue();
+    if (type == ondemand::json_type::array) {
+        member.value.kind = Kind::Array;
+        member.array = readArray(value, name);
+        return;
+    }
+    if (type == ondemand::json_type::number || type == ondemand::json_type::string) {
+        std::string_view raw;
+        raw = value.raw_json_token();
+        while (!raw.empty() &&
+               (raw.back() == ' ' || raw.back() == '\t' || raw.back() == '\n' || raw.back() == '\r'))
+            raw.remove_suffix(1);
+        member.raw = raw;
+    }
+    readScalar(value, type, name, member.value);
 }
 
 Ptr<Value> JsonReader::Impl::readArray(ondemand::value& value, const String& name) {
@@ -313,9 +327,15 @@ JsonReader::~JsonReader() = default;
 void JsonReader::readObjectInto(std::string_view json, iPropertyCollection& target) {
     // Everything is read before anything is defined, so that a refused object changes nothing.
     m_impl->read(json);
-    for (Impl::Member& member : m_impl->members)
-        target.defineAdopting(member.name, std::move(member.value), 0);
-    m_impl->members.clear();
+    for (size_t i = 0; i < m_impl->used; ++i) {
+        const Impl::Member& member = m_impl->members[i];
+        target.defineAdopting(member.name, member.toValue(), 0);
+    }
+}
+
+std::span<const JsonField> JsonReader::readFields(std::string_view json) {
+    m_impl->read(json);
+    return std::span<const JsonField>(m_impl->members.data(), m_impl->used);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -399,9 +419,8 @@ void appendNumber(double value, std::string& out) {
         out += value < 0 ? "\"-Infinity\"" : "\"Infinity\"";
         return;
     }
-    char buf[32];
-    auto result = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, result.ptr);
+    char buf[kDoubleTextMax];
+    out.append(buf, formatDouble(value, buf));
 }
 
 void appendBool(bool value, std::string& out) {

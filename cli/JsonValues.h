@@ -19,6 +19,7 @@
 // reads back as an integer.
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,29 @@
 #include "host/Value.h"
 
 namespace strand::cli {
+
+// One JSON scalar as read: a null, boolean, integer, number (Double) or text.
+struct JsonScalar {
+    Value::Kind kind = Value::Kind::Null;
+    int64_t integer = 0;
+    double number = 0.0;
+    bool flag = false;
+    String text;
+
+    Ptr<Value> toValue() const;
+    double toDouble() const { return kind == Value::Kind::Integer ? double(integer) : number; }
+};
+
+// One member of a JSON object as read.
+struct JsonField {
+    String name;
+    JsonScalar value;  // kind Array: the value is in `array`
+    Ptr<Value> array;
+    std::string_view raw;  // a number or text exactly as written (empty for other kinds)
+
+    // The value a property takes; null for a JSON null.
+    Ptr<Value> toValue() const;
+};
 
 // Reads JSON objects into property collections. One reader keeps its parser and buffers between calls,
 // so a reader used for many objects allocates little after the first.
@@ -40,6 +64,9 @@ class JsonReader {
     // whose name is already there changes that property. Raises strand::Exception for input that is
     // not one JSON object of members a property can hold; `target` is then left unchanged.
     void readObjectInto(std::string_view json, iPropertyCollection& target);
+    // Reads one JSON object as its members, in member order (a repeated name appears twice), under the
+    // same rules. The members, and the raw texts inside them, stay valid until the next read.
+    std::span<const JsonField> readFields(std::string_view json);
 
   private:
     struct Impl;

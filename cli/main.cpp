@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
     int status = 0;
     strand::cli::addCheckCommand(app, status);
     strand::cli::addEvalCommand(app, status);
+    strand::cli::addRunCommand(app, status);
+    strand::cli::addFunctionsCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -182,7 +182,7 @@ iProperty* xrExpressionVariableImp::propertyForStore(ExpressionContext& ctx, con
         bindTo(existing);
         return existing;
     }
-    bindTo(list->define(m_name, value, strand::CPropertyCollection::kScriptCreated));
+    bindTo(list->defineMissing(m_name, value, strand::CPropertyCollection::kScriptCreated));
     return nullptr;
 }
 

@@ -68,6 +68,11 @@ iPropertyCollection* ExpressionContext::getExpressionPropertyList(bool create) {
     return m_expressionLocals.get();
 }
 
+void ExpressionContext::clearExpressionProperties() {
+    if (m_expressionLocals && m_expressionLocals->getSize() > 0)
+        m_expressionLocals->removeAll();
+}
+
 iPropertyCollection* ExpressionContext::getParameters() const {
     if (m_parameters)
         return m_parameters;

@@ -157,6 +157,8 @@ class ExpressionContext {
     void setPropertyList(iPropertyCollection* properties) noexcept { m_properties = properties; }
     // The expression-local properties, made on first need when `create` is true.
     iPropertyCollection* getExpressionPropertyList(bool create);
+    // Forgets the expression-local properties, so that the next run starts without them.
+    void clearExpressionProperties();
     // The component's global properties; null without a component context.
     iPropertyCollection* getGlobalProperties() const {
         return m_context ? m_context->getGlobalProperties() : nullptr;

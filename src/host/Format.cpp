@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace strand {
@@ -65,19 +66,27 @@ void FormatArg::appendText(String& out) const {
     }
 }
 
+size_t formatDouble(double value, char* buffer) {
+    auto put = [buffer](std::string_view text) {
+        std::memcpy(buffer, text.data(), text.size());
+        return text.size();
+    };
+    if (std::isnan(value))
+        return put("NaN");
+    if (std::isinf(value))
+        return put(value < 0 ? "-Infinity" : "Infinity");
+    const double magnitude = std::fabs(value);
+    const auto format = magnitude == 0 || (magnitude >= 1e-7 && magnitude < 1e21)
+                            ? std::chars_format::fixed
+                            : std::chars_format::scientific;
+    return size_t(std::to_chars(buffer, buffer + kDoubleTextMax, value, format).ptr - buffer);
+}
+
 void appendDouble(String& out, double value) {
-    if (std::isnan(value)) {
-        out.append(u"NaN");
-        return;
-    }
-    if (std::isinf(value)) {
-        out.append(value < 0 ? u"-Infinity" : u"Infinity");
-        return;
-    }
-    char buf[32];
-    auto r = std::to_chars(buf, buf + sizeof buf, value);
-    for (char* p = buf; p < r.ptr; ++p)
-        out.append(char16_t(*p));
+    char buf[kDoubleTextMax];
+    const size_t length = formatDouble(value, buf);
+    for (size_t i = 0; i < length; ++i)
+        out.append(char16_t(buf[i]));
 }
 
 String doubleToString(double value) {

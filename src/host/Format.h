@@ -78,7 +78,12 @@ String formatString(const F& fmt, const A&... args) {
     return formatText(fmt, std::span<const FormatArg>(list, sizeof...(A)));
 }
 
-// The shortest text that reads back to the same double; NaN, Infinity and -Infinity otherwise.
+// The shortest digits that read back to the same double, written without an exponent when the
+// number lies between 1e-7 and 1e21 in magnitude (1000000, 0.000001, 123.25) and with one otherwise
+// (1e+21, 9.5e-08, 5e-324); NaN, Infinity and -Infinity for the others. `buffer` holds at least
+// kDoubleTextMax characters; the result is the length written.
+constexpr size_t kDoubleTextMax = 40;
+size_t formatDouble(double value, char* buffer);
 void appendDouble(String& out, double value);
 String doubleToString(double value);
 

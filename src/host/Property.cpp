@@ -120,6 +120,7 @@ const Value& CProperty::getRawValue() const {
 }
 
 Value& CProperty::getEditableRawValue() {
+    ++m_changes;
     if (!m_value)
         m_value = makePtr<NullValue>();
     return *m_value;
@@ -128,6 +129,7 @@ Value& CProperty::getEditableRawValue() {
 void CProperty::setValue(const Value& value) {
     if (m_value.get() == &value)
         return;
+    ++m_changes;
     // The common scalar stores change the value in place.
     const Value::Kind kind = value.kind();
     if (m_value && m_value->kind() == kind) {
@@ -169,11 +171,32 @@ void CProperty::setValue(const Value& value) {
 }
 
 void CProperty::setDouble(double number) {
+    ++m_changes;
     if (m_value && m_value->kind() == Value::Kind::Double) {
         static_cast<DoubleValue&>(*m_value).set(number);
         return;
     }
     static_cast<DoubleValue&>(useInline(Value::Kind::Double)).set(number);
+}
+
+void CProperty::setInteger(int64_t number) {
+    ++m_changes;
+    if (m_value && m_value->kind() == Value::Kind::Integer) {
+        static_cast<IntegerValue&>(*m_value).set(number);
+        return;
+    }
+    static_cast<IntegerValue&>(useInline(Value::Kind::Integer)).set(number);
+}
+
+void CProperty::setText(std::u16string_view text) {
+    ++m_changes;
+    // The text value is reused when only this property holds it, so that refilling a property
+    // record after record keeps its storage.
+    if (m_value && m_value->kind() == Value::Kind::String && m_value->getRefCount() == 1) {
+        static_cast<StringValue&>(*m_value).get().assign(text);
+        return;
+    }
+    m_value = makePtr<StringValue>(String(text));
 }
 
 void CProperty::setValue(const char16_t* text) {
@@ -185,10 +208,12 @@ void CProperty::setValue(const char16_t* text) {
 }
 
 void CProperty::adoptValue(Ptr<Value> value) {
+    ++m_changes;
     m_value = std::move(value);
 }
 
 void CProperty::appendValue(const Value& value) {
+    ++m_changes;
     if (ArrayValue* array = m_value ? m_value->asArray() : nullptr) {
         if (const ArrayValue* items = value.asArray()) {
             // Appending an array to itself reads from a copy.
@@ -233,6 +258,7 @@ void CProperty::assignFrom(const iProperty* other) {
 void CProperty::copyFrom(const CProperty* other) {
     if (!other || other == this)
         return;
+    ++m_changes;
     if (other->m_value)
         setValue(*other->m_value);
     else

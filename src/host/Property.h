@@ -4,6 +4,7 @@
 // value. Setting a value stores a copy of it, so the property's value takes the class of the value
 // stored; a property never shares its value object with anyone.
 
+#include <atomic>
 #include <cstdint>
 
 #include "host/Object.h"
@@ -107,9 +108,26 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     void setNameRaw(String name) {
         m_name = std::move(name);
         m_nameHash = m_name.hashIgnoreCase();
+        m_nameSerial = nextNameSerial();
     }
+    // Differs from every other property's and changes whenever the name changes: a holder that saw
+    // the same property with the same serial before knows the name without comparing it.
+    uint64_t nameSerial() const noexcept { return m_nameSerial; }
     // The hash of the name with A to Z folded, kept for quick lookups.
     uint32_t nameHash() const noexcept { return m_nameHash; }
+
+    // Counts the changes of the value: every store, and every request for the editable value (whose
+    // holder may then change it). A reader that filled the property can tell afterwards whether
+    // anyone touched it.
+    uint32_t changeCount() const noexcept { return m_changes; }
+    // Stores without a temporary value: an integer, a text (reusing the text value the property
+    // holds), or no value at all.
+    void setInteger(int64_t number);
+    void setText(std::u16string_view text);
+    void setNoValue() {
+        ++m_changes;
+        m_value = nullptr;
+    }
     const String& name() const noexcept { return m_name; }
 
     void onDeactivate() override;
@@ -119,10 +137,17 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     Ptr<Value> m_value;
     uint32_t m_nameHash = 0;
     uint32_t m_flags = 0;
+    uint32_t m_changes = 0;
+    uint64_t m_nameSerial = nextNameSerial();
     String m_name;
     iPropertyCollection* m_parent = nullptr;
 
   private:
+    static uint64_t nextNameSerial() noexcept {
+        static std::atomic<uint64_t> serial{0};
+        return serial.fetch_add(1, std::memory_order_relaxed) + 1;
+    }
+
     // A number, an integer or a boolean is kept inside the property rather than in a value of its
     // own: records are mostly such scalars, and this saves an allocation for each. The inline value
     // holds one reference to itself for its whole life, so that its count never reaches 0 and no

@@ -1,6 +1,7 @@
 #include "host/PropertyCollection.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 namespace strand {
 
@@ -111,7 +112,14 @@ iProperty* CPropertyCollection::define(const String& name, const Value& value, u
         existing->setValue(value);
         return existing;
     }
-    Ptr<CProperty> property = createProperty(name);
+    Ptr<CProperty> property = newProperty(name);
+    property->setValue(value);
+    property->setMetaDataFlags(flags);
+    return append(std::move(property));
+}
+
+iProperty* CPropertyCollection::defineMissing(const String& name, const Value& value, uint32_t flags) {
+    Ptr<CProperty> property = newProperty(name);
     property->setValue(value);
     property->setMetaDataFlags(flags);
     return append(std::move(property));
@@ -124,7 +132,8 @@ iProperty* CPropertyCollection::define(const String& name, const char16_t* text,
 iProperty* CPropertyCollection::define(const String& name, uint32_t flags) {
     if (iProperty* existing = find(name))
         return existing;
-    Ptr<CProperty> property = createProperty(name);
+    Ptr<CProperty> property = newProperty(name);
+    property->setNoValue();
     property->setMetaDataFlags(flags);
     return append(std::move(property));
 }
@@ -134,7 +143,7 @@ iProperty* CPropertyCollection::defineAdopting(const String& name, Ptr<Value> va
         existing->adoptValue(std::move(value));
         return existing;
     }
-    Ptr<CProperty> property = createProperty(name);
+    Ptr<CProperty> property = newProperty(name);
     property->adoptValue(std::move(value));
     property->setMetaDataFlags(flags);
     return append(std::move(property));
@@ -153,17 +162,39 @@ void CPropertyCollection::remove(int32_t index) {
         throw InvalidIndexException(index, int64_t(m_properties.size()) - 1);
     }
     noteStructureChange();
-    m_properties[size_t(index)]->setParent(nullptr);
+    Ptr<CProperty> removed = std::move(m_properties[size_t(index)]);
     m_properties.erase(m_properties.begin() + index);
+    removed->setParent(nullptr);
+    keepSpare(std::move(removed));
     m_indexDirty = true;
 }
 
 void CPropertyCollection::removeAll() {
     noteStructureChange();
     detachAll();
+    for (auto& property : m_properties)
+        keepSpare(std::move(property));
     m_properties.clear();
     m_index.reset();
     m_indexDirty = true;
+}
+
+void CPropertyCollection::keepSpare(Ptr<CProperty>&& property) {
+    // Only a plain property that nobody else holds can be made again unseen.
+    if (m_spares.size() >= kSpareLimit || property->getRefCount() != 1 ||
+        typeid(*property) != typeid(CProperty))
+        return;
+    m_spares.push_back(std::move(property));
+}
+
+Ptr<CProperty> CPropertyCollection::newProperty(const String& name) {
+    if (m_spares.empty() || m_propertyClass != CProperty::Tag)
+        return createProperty(name);
+    Ptr<CProperty> property = std::move(m_spares.back());
+    m_spares.pop_back();
+    property->setNameRaw(name);
+    property->setMetaDataFlags(0);
+    return property;
 }
 
 bool CPropertyCollection::rename(const String& oldName, const String& newName) {
@@ -276,6 +307,7 @@ void CPropertyCollection::appendFrom(const iPropertyCollection* other, bool /*de
 
 void CPropertyCollection::onDeactivate() {
     removeAll();
+    m_spares.clear();
 }
 
 iProperty* iPropertyCollection::findWithHint(const String& name, int32_t& hint) const {

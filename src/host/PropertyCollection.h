@@ -38,6 +38,10 @@ class iPropertyCollection : public virtual CountedObject {
     virtual iProperty* define(const String& name, uint32_t flags) = 0;
     // Creates or changes the property with a value object the caller built and gives up.
     virtual iProperty* defineAdopting(const String& name, Ptr<Value> value, uint32_t flags) = 0;
+    // define(name, value, flags) for a caller that has just looked the name up and not found it.
+    virtual iProperty* defineMissing(const String& name, const Value& value, uint32_t flags) {
+        return define(name, value, flags);
+    }
 
     // Removing a name that is not there is not an error; the result tells.
     virtual bool remove(const String& name) = 0;
@@ -72,6 +76,22 @@ class iPropertyCollection : public virtual CountedObject {
     virtual iProperty* findWithHint(const String& name, uint32_t foldedHash, int32_t& hint) const {
         (void)foldedHash;
         return findWithHint(name, hint);
+    }
+
+    // The property at a position, as get(index) does, without a virtual call for collections that
+    // keep their properties in a plain list.
+    iProperty* at(int32_t index) const {
+        if (m_plainItems && size_t(uint32_t(index)) < m_plainItems->size())
+            return (*m_plainItems)[size_t(index)].get();
+        return get(index);
+    }
+
+    // The property at a position when the collection keeps its properties in a plain list (and the
+    // position is in range); null otherwise.
+    const CProperty* plainAt(int32_t index) const noexcept {
+        if (m_plainItems && size_t(uint32_t(index)) < m_plainItems->size())
+            return (*m_plainItems)[size_t(index)].get();
+        return nullptr;
     }
 
     // The property at position `hint` when it has the name (whose folded hash is `foldedHash`), found
@@ -128,6 +148,7 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     iProperty* define(const String& name, const char16_t* text, uint32_t flags) override;
     iProperty* define(const String& name, uint32_t flags) override;
     iProperty* defineAdopting(const String& name, Ptr<Value> value, uint32_t flags) override;
+    iProperty* defineMissing(const String& name, const Value& value, uint32_t flags) override;
 
     bool remove(const String& name) override;
     void remove(int32_t index) override;
@@ -154,11 +175,19 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     virtual Ptr<CProperty> createProperty(const String& name) const;
 
   private:
+    // A property for `name`: a spare when there is one (it keeps the value object it had, so that a
+    // store of the same class reuses it), else createProperty.
+    Ptr<CProperty> newProperty(const String& name);
+    void keepSpare(Ptr<CProperty>&& property);
     iProperty* append(Ptr<CProperty> property);
     void detachAll() noexcept;
     void rebuildIndex() const;
 
     std::vector<Ptr<CProperty>> m_properties;
+    // Properties removed lately, kept to be made again: a record refilled again and again, with what
+    // a script adds to it, then allocates nothing.
+    static constexpr size_t kSpareLimit = 4;
+    std::vector<Ptr<CProperty>> m_spares;
     ClassTag m_propertyClass{CProperty::Tag};
     // Name index, used once the collection outgrows a short linear scan.
     // Allocated on first need so that the many small per-record collections stay small.

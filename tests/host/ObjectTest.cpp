@@ -171,7 +171,8 @@ TEST(Registration, RecordsWhatALibraryRegisters) {
     EXPECT_FALSE(id.empty());
     std::vector<CStmClassInfo> classes = {{"Test.A", String(u"A"), 2}, {"Test.B", String(u"B"), 2}};
     CStmLibraryUtils::InitFactoryComponentMap();
-    for (const auto& c : classes) CStmLibraryUtils::PopulateFactoryComponentMap(c);
+    for (const auto& c : classes)
+        CStmLibraryUtils::PopulateFactoryComponentMap(c);
     CStmLibraryUtils::RegisterLibraryClasses(classes, id);
     CStmLibraryUtils::UnregisterLibraryClasses(classes, id);
     auto events = CStmLibraryUtils::events();

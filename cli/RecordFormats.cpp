@@ -1,0 +1,476 @@
+#include "RecordFormats.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "host/Exception.h"
+
+namespace strand::cli {
+
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    if (text.size() < suffix.size())
+        return false;
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        char c = text[text.size() - suffix.size() + i];
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+int64_t countLineFeeds(std::string_view text) {
+    int64_t count = 0;
+    for (const char *p = text.data(), *end = text.data() + text.size();
+         (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)))) != nullptr; ++p) {
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+std::optional<Format> formatFromName(std::string_view name) {
+    if (name == "csv")
+        return Format::Csv;
+    if (name == "tsv")
+        return Format::Tsv;
+    if (name == "jsonl" || name == "json" || name == "ndjson")
+        return Format::JsonLines;
+    return std::nullopt;
+}
+
+std::optional<Format> formatFromPath(std::string_view path) {
+    if (endsWith(path, ".csv"))
+        return Format::Csv;
+    if (endsWith(path, ".tsv") || endsWith(path, ".tab"))
+        return Format::Tsv;
+    if (endsWith(path, ".jsonl") || endsWith(path, ".ndjson") || endsWith(path, ".json"))
+        return Format::JsonLines;
+    return std::nullopt;
+}
+
+const char* formatName(Format format) {
+    switch (format) {
+        case Format::Csv:
+            return "csv";
+        case Format::Tsv:
+            return "tsv";
+        case Format::JsonLines:
+            return "jsonl";
+    }
+    return "";
+}
+
+std::optional<FieldNumber> readNumber(std::string_view text) {
+    const size_t n = text.size();
+    size_t i = 0;
+    if (i < n && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    const size_t digitsBegin = i;
+    while (i < n && isDigit(text[i]))
+        ++i;
+    const size_t integerDigits = i - digitsBegin;
+    size_t fractionDigits = 0;
+    bool point = false;
+    if (i < n && text[i] == '.') {
+        point = true;
+        ++i;
+        while (i < n && isDigit(text[i])) {
+            ++i;
+            ++fractionDigits;
+        }
+    }
+    if (integerDigits == 0 && fractionDigits == 0)
+        return std::nullopt;
+    // 007 and 00.5 are codes.
+    if (integerDigits > 1 && text[digitsBegin] == '0')
+        return std::nullopt;
+    bool exponent = false;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        exponent = true;
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        const size_t exponentBegin = i;
+        while (i < n && isDigit(text[i]))
+            ++i;
+        if (i == exponentBegin)
+            return std::nullopt;
+    }
+    if (i != n)
+        return std::nullopt;
+    // from_chars takes no plus sign.
+    const char* first = text.data() + (text[0] == '+' ? 1 : 0);
+    const char* last = text.data() + n;
+    FieldNumber result{};
+    if (!point && !exponent) {
+        auto [end, error] = std::from_chars(first, last, result.integer);
+        if (error != std::errc() || end != last)
+            return std::nullopt;
+        result.kind = FieldNumber::Kind::Integer;
+        return result;
+    }
+    result.kind = FieldNumber::Kind::Double;
+    if (!exponent && integerDigits + fractionDigits <= 15) {
+        // Up to 15 digits make an integer below 2^53 and a power of ten exact in a double, so one
+        // division gives the correctly rounded number.
+        static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        uint64_t digits = 0;
+        for (size_t k = digitsBegin; k < n; ++k) {
+            if (text[k] != '.')
+                digits = digits * 10 + uint64_t(text[k] - '0');
+        }
+        result.number = double(digits) / kPowersOfTen[fractionDigits];
+        if (text[0] == '-')
+            result.number = -result.number;
+        return result;
+    }
+    auto [end, error] = std::from_chars(first, last, result.number);
+    if (error != std::errc() || end != last || !std::isfinite(result.number))
+        return std::nullopt;
+    return result;
+}
+
+// ---- DelimitedParser ----
+
+DelimitedParser::Status DelimitedParser::parse(std::string_view window, bool atEnd) {
+    m_spans.clear();
+    m_fields.clear();
+    m_scratch.clear();
+    m_consumed = 0;
+    m_lines = 0;
+    if (window.empty())
+        return atEnd ? Status::End : Status::NeedMore;
+    const Status status = m_tsv ? parseTsv(window, atEnd) : parseCsv(window, atEnd);
+    if (status == Status::Record)
+        finish(window);
+    return status;
+}
+
+DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool atEnd) {
+    const size_t n = window.size();
+    size_t i = 0;
+    for (;;) {
+        Span span{i, i, i, i, false, false};
+        if (i < n && window[i] == '"') {
+            span.quoted = true;
+            const size_t contentBegin = i + 1;
+            const size_t scratchBegin = m_scratch.size();
+            bool copied = false;
+            size_t j = contentBegin;
+            for (;;) {
+                const void* found = std::memchr(window.data() + j, '"', n - j);
+                if (!found) {
+                    if (!atEnd)
+                        return Status::NeedMore;
+                    m_lines += countLineFeeds(window.substr(j));
+                    m_consumed = n;
+                    throw Exception(u"A quoted field never ends: the input ends inside it");
+                }
+                const size_t k = size_t(static_cast<const char*>(found) - window.data());
+                m_lines += countLineFeeds(window.substr(j, k - j));
+                if (k + 1 < n && window[k + 1] == '"') {
+                    // A doubled quote is one quote of the text.
+                    m_scratch.append(
+                        window.substr(copied ? j : contentBegin, k + 1 - (copied ? j : contentBegin)));
+                    copied = true;
+                    j = k + 2;
+                    continue;
+                }
+                if (k + 1 == n && !atEnd)
+                    return Status::NeedMore;
+                if (copied) {
+                    m_scratch.append(window.substr(j, k - j));
+                    span.inScratch = true;
+                    span.contentBegin = scratchBegin;
+                    span.contentEnd = m_scratch.size();
+                } else {
+                    span.contentBegin = contentBegin;
+                    span.contentEnd = k;
+                }
+                i = k + 1;
+                break;
+            }
+            span.rawEnd = i;
+            m_spans.push_back(span);
+            if (i == n) {
+                m_consumed = n;
+                return Status::Record;
+            }
+            const char c = window[i];
+            if (c == ',') {
+                ++i;
+                continue;
+            }
+            if (c == '\n') {
+                m_consumed = i + 1;
+                ++m_lines;
+                return Status::Record;
+            }
+            if (c == '\r') {
+                if (i + 1 == n) {
+                    if (!atEnd)
+                        return Status::NeedMore;
+                    m_consumed = n;
+                    return Status::Record;
+                }
+                if (window[i + 1] == '\n') {
+                    m_consumed = i + 2;
+                    ++m_lines;
+                    return Status::Record;
+                }
+            }
+            // The rest of the line goes with the record that cannot be read.
+            const void* lineEnd = std::memchr(window.data() + i, '\n', n - i);
+            if (!lineEnd && !atEnd)
+                return Status::NeedMore;
+            m_consumed = lineEnd ? size_t(static_cast<const char*>(lineEnd) - window.data()) + 1 : n;
+            m_lines += lineEnd ? 1 : 0;
+            throw Exception(u"Text follows the closing quote of field %d", int32_t(m_spans.size()));
+        }
+        size_t j = i;
+        while (j < n && window[j] != ',' && window[j] != '\n')
+            ++j;
+        if (j == n && !atEnd)
+            return Status::NeedMore;
+        size_t end = j;
+        // CRLF ends a record as LF does.
+        if (end > i && window[end - 1] == '\r' && (j == n || window[j] == '\n'))
+            --end;
+        m_spans.push_back(Span{i, end, i, end, false, false});
+        if (j == n) {
+            m_consumed = n;
+            return Status::Record;
+        }
+        if (window[j] == ',') {
+            i = j + 1;
+            continue;
+        }
+        m_consumed = j + 1;
+        ++m_lines;
+        return Status::Record;
+    }
+}
+
+DelimitedParser::Status DelimitedParser::parseTsv(std::string_view window, bool atEnd) {
+    const void* found = std::memchr(window.data(), '\n', window.size());
+    if (!found && !atEnd)
+        return Status::NeedMore;
+    size_t lineEnd = found ? size_t(static_cast<const char*>(found) - window.data()) : window.size();
+    m_consumed = found ? lineEnd + 1 : lineEnd;
+    m_lines = found ? 1 : 0;
+    if (lineEnd > 0 && window[lineEnd - 1] == '\r')
+        --lineEnd;
+    size_t i = 0;
+    for (;;) {
+        const void* tab = std::memchr(window.data() + i, '\t', lineEnd - i);
+        const size_t end = tab ? size_t(static_cast<const char*>(tab) - window.data()) : lineEnd;
+        Span span{i, end, i, end, false, false};
+        const std::string_view raw = window.substr(i, end - i);
+        if (raw.find('\\') != std::string_view::npos) {
+            span.inScratch = true;
+            span.contentBegin = m_scratch.size();
+            for (size_t k = 0; k < raw.size(); ++k) {
+                char c = raw[k];
+                if (c == '\\' && k + 1 < raw.size()) {
+                    const char next = raw[k + 1];
+                    const char decoded = next == 't'    ? '\t'
+                                         : next == 'n'  ? '\n'
+                                         : next == 'r'  ? '\r'
+                                         : next == '\\' ? '\\'
+                                                        : 0;
+                    if (decoded) {
+                        c = decoded;
+                        ++k;
+                    }
+                }
+                m_scratch.push_back(c);
+            }
+            span.contentEnd = m_scratch.size();
+        }
+        m_spans.push_back(span);
+        if (!tab)
+            return Status::Record;
+        i = end + 1;
+    }
+}
+
+void DelimitedParser::finish(std::string_view window) {
+    m_fields.reserve(m_spans.size());
+    for (const Span& span : m_spans) {
+        Field field;
+        field.raw = window.substr(span.rawBegin, span.rawEnd - span.rawBegin);
+        const std::string_view from = span.inScratch ? std::string_view(m_scratch) : window;
+        field.content = from.substr(span.contentBegin, span.contentEnd - span.contentBegin);
+        field.quoted = span.quoted;
+        m_fields.push_back(field);
+    }
+}
+
+bool decodeUtf8(std::string_view bytes, std::u16string& out) {
+    out.resize(bytes.size());
+    char16_t* to = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b < 0x80) {
+            *to++ = char16_t(b);
+            ++p;
+            continue;
+        }
+        size_t length;
+        uint32_t code, least;
+        if ((b & 0xE0) == 0xC0) {
+            length = 2, code = b & 0x1F, least = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            length = 3, code = b & 0x0F, least = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            length = 4, code = b & 0x07, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (size_t(end - p) < length)
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((p[k] & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (p[k] & 0x3F);
+        }
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            *to++ = char16_t(0xD800 + (code >> 10));
+            *to++ = char16_t(0xDC00 + (code & 0x3FF));
+        } else {
+            *to++ = char16_t(code);
+        }
+        p += length;
+    }
+    out.resize(size_t(to - out.data()));
+    return true;
+}
+
+void appendCsvField(std::string_view text, TextBuffer& out) {
+    bool quote = !text.empty() && (text.front() == ' ' || text.back() == ' ');
+    for (size_t i = 0; i < text.size() && !quote; ++i) {
+        const char c = text[i];
+        quote = c == ',' || c == '"' || c == '\n' || c == '\r';
+    }
+    if (!quote && !text.empty() && (isDigit(text.back()) || text.back() == '.'))
+        quote = readNumber(text).has_value();
+    if (!quote) {
+        out.append(text);
+        return;
+    }
+    out.push('"');
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '"')
+            continue;
+        out.append(text.substr(run, i + 1 - run));
+        out.push('"');
+        run = i + 1;
+    }
+    out.append(text.substr(run));
+    out.push('"');
+}
+
+void appendTsvField(std::string_view text, TextBuffer& out) {
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char* escape = c == '\t'   ? "\\t"
+                             : c == '\n' ? "\\n"
+                             : c == '\r' ? "\\r"
+                             : c == '\\' ? "\\\\"
+                                         : nullptr;
+        if (!escape)
+            continue;
+        out.append(text.substr(run, i - run));
+        out.append(escape);
+        run = i + 1;
+    }
+    out.append(text.substr(run));
+}
+
+void appendUtf8(std::u16string_view text, TextBuffer& out) {
+    // Three bytes at most for each unit (a surrogate pair takes four bytes for two units).
+    char* to = out.reserve(text.size() * 3);
+    char* const begin = to;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t code = text[i];
+        if (code < 0x80) {
+            *to++ = char(code);
+            continue;
+        }
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            const bool pair =
+                code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+            if (pair) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
+            } else {
+                code = 0xFFFD;
+            }
+        }
+        if (code < 0x800) {
+            *to++ = char(0xC0 | (code >> 6));
+        } else if (code < 0x10000) {
+            *to++ = char(0xE0 | (code >> 12));
+            *to++ = char(0x80 | ((code >> 6) & 0x3F));
+        } else {
+            *to++ = char(0xF0 | (code >> 18));
+            *to++ = char(0x80 | ((code >> 12) & 0x3F));
+            *to++ = char(0x80 | ((code >> 6) & 0x3F));
+        }
+        *to++ = char(0x80 | (code & 0x3F));
+    }
+    out.commit(size_t(to - begin));
+}
+
+bool isJsonNumber(std::string_view text) {
+    const size_t n = text.size();
+    size_t i = 0;
+    if (i < n && text[i] == '-')
+        ++i;
+    if (i == n || !isDigit(text[i]))
+        return false;
+    if (text[i] == '0') {
+        ++i;
+    } else {
+        while (i < n && isDigit(text[i]))
+            ++i;
+    }
+    if (i < n && text[i] == '.') {
+        ++i;
+        const size_t begin = i;
+        while (i < n && isDigit(text[i]))
+            ++i;
+        if (i == begin)
+            return false;
+    }
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        const size_t begin = i;
+        while (i < n && isDigit(text[i]))
+            ++i;
+        if (i == begin)
+            return false;
+    }
+    return i == n;
+}
+
+}  // namespace strand::cli

@@ -1,0 +1,152 @@
+#pragma once
+// The record formats of strand run, as pure helpers: which format a name or a file extension means,
+// splitting CSV and TSV records into fields, reading a field as a number, and writing fields back.
+//
+// CSV follows RFC 4180: fields separated by commas, a field in double quotes may hold commas, quotes
+// (doubled) and line breaks; records end with LF or CRLF. A quote inside an unquoted field is taken as
+// it stands. TSV fields are separated by tabs and hold no quoting; the escapes \t, \n, \r and \\ stand
+// for a tab, a line feed, a carriage return and a backslash (any other backslash is kept as it is).
+//
+// Numbers. An unquoted CSV field or a TSV field reads as an integer when it is an optional sign and
+// decimal digits that fit 64 bits, and as a number when it is an optional sign, digits with a decimal
+// point or an exponent (1.50, .5, 2e3), finite. Digits that start with a superfluous 0 (007, 00.5) are
+// a code, not a number, and stay text, as do integers too long for 64 bits, quoted fields and anything
+// else. Reading never changes the text: the field's own text travels with it (see RecordStream.h).
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace strand::cli {
+
+enum class Format { Csv, Tsv, JsonLines };
+
+// "csv", "tsv" or "jsonl" (also "json" and "ndjson" for JSON Lines); nullopt for anything else.
+std::optional<Format> formatFromName(std::string_view name);
+// From a path's extension: .csv, .tsv or .tab, .jsonl, .ndjson or .json; nullopt otherwise.
+std::optional<Format> formatFromPath(std::string_view path);
+const char* formatName(Format format);
+
+// ---- Reading fields ----
+
+struct FieldNumber {
+    enum class Kind { Integer, Double };
+    Kind kind;
+    int64_t integer = 0;
+    double number = 0;
+};
+
+// The number a field's text reads as, by the rules above; nullopt for text.
+std::optional<FieldNumber> readNumber(std::string_view text);
+
+// One field of a record as read: `raw` is its exact bytes in the input (quotes and escapes included),
+// `content` its text (the same bytes when the field needed no unquoting or unescaping).
+struct Field {
+    std::string_view raw;
+    std::string_view content;
+    bool quoted = false;
+};
+
+// Splits CSV or TSV records out of a window of input bytes.
+class DelimitedParser {
+  public:
+    enum class Status { Record, NeedMore, End };
+
+    explicit DelimitedParser(Format format) : m_tsv(format == Format::Tsv) {}
+
+    // Parses the record at the start of `window`. Record: the fields are in fields(), consumed() bytes
+    // were used and lines() line breaks passed. NeedMore: the window ends inside the record and more
+    // input exists (`atEnd` false); call again with a longer window. End: the window is empty and
+    // `atEnd`. Raises strand::Exception for a quoted field that never ends or is followed by other
+    // text; the message names the line within the record where the problem is.
+    Status parse(std::string_view window, bool atEnd);
+
+    const std::vector<Field>& fields() const noexcept { return m_fields; }
+    size_t consumed() const noexcept { return m_consumed; }
+    int64_t lines() const noexcept { return m_lines; }
+
+  private:
+    struct Span {
+        size_t rawBegin, rawEnd;
+        size_t contentBegin, contentEnd;
+        bool inScratch;
+        bool quoted;
+    };
+    Status parseCsv(std::string_view window, bool atEnd);
+    Status parseTsv(std::string_view window, bool atEnd);
+    void finish(std::string_view window);
+
+    bool m_tsv;
+    std::vector<Span> m_spans;
+    std::vector<Field> m_fields;
+    std::string m_scratch;  // unquoted and unescaped contents
+    size_t m_consumed = 0;
+    int64_t m_lines = 0;
+};
+
+// Decodes strict UTF-8 into 16-bit text, replacing `out`; false (out undefined) when the bytes are not
+// UTF-8 (overlong forms, encoded surrogates and code points above U+10FFFF included).
+bool decodeUtf8(std::string_view bytes, std::u16string& out);
+
+// ---- Writing fields ----
+
+// Output text built in place, with appends that stay inline; the storage grows by doubling and is
+// never filled with zeros first.
+class TextBuffer {
+  public:
+    void push(char c) {
+        if (m_size == m_capacity)
+            grow(1);
+        m_data[m_size++] = c;
+    }
+    void append(std::string_view text) {
+        if (m_capacity - m_size < text.size())
+            grow(text.size());
+        std::memcpy(m_data.get() + m_size, text.data(), text.size());
+        m_size += text.size();
+    }
+    // Room for `count` more bytes, written through the pointer and then taken with commit().
+    char* reserve(size_t count) {
+        if (m_capacity - m_size < count)
+            grow(count);
+        return m_data.get() + m_size;
+    }
+    void commit(size_t count) noexcept { m_size += count; }
+    char* at(size_t offset) noexcept { return m_data.get() + offset; }
+
+    std::string_view view() const noexcept { return std::string_view(m_data.get(), m_size); }
+    size_t size() const noexcept { return m_size; }
+    void clear() noexcept { m_size = 0; }
+
+  private:
+    void grow(size_t extra) {
+        const size_t capacity = std::max(m_capacity * 2, m_size + extra + 256);
+        std::unique_ptr<char[]> data(new char[capacity]);
+        if (m_size)
+            std::memcpy(data.get(), m_data.get(), m_size);
+        m_data = std::move(data);
+        m_capacity = capacity;
+    }
+
+    std::unique_ptr<char[]> m_data;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
+
+// Appends 16-bit text as UTF-8; a lone surrogate becomes U+FFFD.
+void appendUtf8(std::u16string_view text, TextBuffer& out);
+
+// Appends a text as one CSV field, quoted when it holds a comma, a quote, a line break or a leading or
+// trailing space, or when it would read back as a number (so that a text stays a text).
+void appendCsvField(std::string_view text, TextBuffer& out);
+// Appends a text as one TSV field, with the escapes above.
+void appendTsvField(std::string_view text, TextBuffer& out);
+// True when `text` is a JSON number as it stands.
+bool isJsonNumber(std::string_view text);
+
+}  // namespace strand::cli

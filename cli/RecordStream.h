@@ -1,0 +1,142 @@
+#pragma once
+// Records in and out of strand run. RecordReader fills one data record at a time from CSV, TSV and
+// JSON Lines inputs; the writers put records out in any of the three formats.
+//
+// Nothing is lost on the way through. The reader remembers, for every field it filled, the field's
+// text as read and the property's change count right after filling (InputField); a writer gives a
+// property whose count has not moved back in its input text (when the output format can hold that
+// text), so 007, 1.50, +3, 1e3 and quoted texts come out as they came in, and only the properties a
+// script touched are written from their values.
+//
+// The reader refills the same properties record after record when the layout stays the same, so a
+// long run allocates little: only what a script adds to a record is made afresh (and removed before
+// the next record is read).
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "JsonValues.h"
+#include "RecordFormats.h"
+#include "host/DataRecord.h"
+#include "host/Exception.h"
+#include "host/Property.h"
+
+namespace strand::cli {
+
+// A field of the current input record as read.
+struct InputField {
+    CProperty* property = nullptr;  // the property filled from it; the reader keeps it alive
+    uint32_t changes = 0;           // the property's change count right after filling
+    Format origin = Format::Csv;
+    bool number = false;       // read as an integer or number
+    std::string_view raw;      // CSV/TSV: the field's bytes as read; JSON: a number or text as written
+    std::string_view content;  // CSV/TSV: the field's text
+
+    bool untouched() const noexcept { return property->changeCount() == changes; }
+};
+
+// Where the record last read came from; record numbers count from 1 over all inputs.
+struct RecordPosition {
+    std::string file;  // the path, or "standard input"
+    int64_t record = 0;
+    int64_t line = 0;  // of the file, where the record starts
+};
+
+// A failure after which an input cannot be read on (a read error, a record too long to be one, a
+// header that cannot be used): the reader gives up the rest of that input.
+class ReadFailure : public Exception {
+  public:
+    explicit ReadFailure(const Exception& cause) : Exception(cause) {}
+};
+
+struct InputSpec {
+    std::string path;  // "-" for standard input
+    Format format;
+};
+
+class RecordReader {
+  public:
+    // Opens every input at once, so that a missing file is reported before anything runs.
+    RecordReader(std::vector<InputSpec> inputs, bool inferNumbers);
+    ~RecordReader();
+    RecordReader(const RecordReader&) = delete;
+    RecordReader& operator=(const RecordReader&) = delete;
+
+    // Fills `record` with the next input record, replacing what it held; false after the last
+    // record of the last input. Raises strand::Exception for an input record that cannot be read
+    // (position() names it); the next call goes on after it.
+    bool next(DataRecord& record);
+
+    const std::vector<InputField>& fields() const noexcept { return m_fields; }
+    const RecordPosition& position() const noexcept { return m_position; }
+    // Records met so far, those that could not be read included.
+    int64_t recordsSeen() const noexcept { return m_records; }
+    // The bytes of the record last read, as they stand in the input (without the final line break).
+    std::string_view rawRecord() const noexcept { return m_raw; }
+    // The column names of the first CSV or TSV input's header (empty for JSON Lines).
+    const std::vector<String>& firstHeader() const noexcept { return m_firstHeader; }
+
+  private:
+    class Source;
+    bool openNext();
+    bool nextDelimited(DataRecord& record);
+    bool nextJson(DataRecord& record);
+    DelimitedParser::Status parseRecord();
+    void readHeader();
+    void fillDelimited(DataRecord& record, const std::vector<Field>& fields);
+    // Fills a property from a field; true when it read as a number.
+    bool fillField(CProperty& property, const Field& field, size_t column);
+    void fillJson(DataRecord& record, std::span<const JsonField> members);
+    static void setJsonValue(CProperty& property, const JsonField& member);
+    static std::string_view trimLineBreak(std::string_view text);
+
+    std::vector<InputSpec> m_inputs;
+    std::vector<std::FILE*> m_files;
+    size_t m_next = 0;
+    std::unique_ptr<Source> m_source;
+    Format m_format = Format::Csv;
+    bool m_infer;
+    std::optional<DelimitedParser> m_parser;
+    JsonReader m_json;
+
+    std::vector<String> m_header;
+    std::vector<uint32_t> m_headerHashes;
+    std::vector<String> m_firstHeader;
+    // The properties filled last, position by position; held so that none is destroyed (and its
+    // address reused) while the record they were read for is still being written.
+    std::vector<Ptr<CProperty>> m_filled;
+    const iPropertyCollection* m_filledList = nullptr;
+    std::vector<InputField> m_fields;
+    std::u16string m_text;
+    RecordPosition m_position;
+    std::string_view m_raw;
+    int64_t m_records = 0;
+    int64_t m_lineAt = 1;  // where the next record starts
+};
+
+class RecordWriter {
+  public:
+    virtual ~RecordWriter() = default;
+    // Writes the record; `input` tells how its fields were read (empty when they were not).
+    virtual void write(const iPropertyCollection& record, const std::vector<InputField>& input) = 0;
+    // Writes what is held back and flushes. Raises strand::Exception when the output fails.
+    virtual void finish() = 0;
+    int64_t written() const noexcept { return m_written; }
+
+  protected:
+    int64_t m_written = 0;
+};
+
+// `out` stays the caller's; `name` names it in messages. CSV and TSV output has the columns given, in
+// that order, and streams; without them, the columns are every property met, in order of first
+// appearance, and the records are held back (in memory, then in a temporary file past `holdBytes`)
+// until the header can be written. `seedColumns` are the columns used when no record is written.
+std::unique_ptr<RecordWriter> makeRecordWriter(Format format, std::FILE* out, std::string name,
+                                               std::optional<std::vector<String>> columns,
+                                               std::vector<String> seedColumns, size_t holdBytes);
+
+}  // namespace strand::cli

@@ -1,0 +1,464 @@
+// strand run: runs a script once per record of CSV, TSV or JSON Lines input and writes the records
+// with what the script changed, the way a pipeline's record manipulator and record filter do.
+//
+// Usage errors (options, unreadable scripts or inputs, scripts that do not parse or do not pass their
+// check) end the command with status 2 before any record is read. A record that fails stops the run
+// with status 1 after what was written is flushed, or, with --on-error skip, goes to standard error
+// with its message while the run goes on.
+
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "JsonValues.h"
+#include "RecordFormats.h"
+#include "RecordStream.h"
+#include "ScriptSource.h"
+#include "expr/Exceptions.h"
+#include "host/Context.h"
+#include "host/DataRecord.h"
+#include "host/Format.h"
+#include "parser/ExpressionParser.h"
+
+namespace strand::cli {
+
+namespace {
+
+constexpr int kRecordFailed = 1;
+constexpr int kUsageError = 2;
+constexpr size_t kDefaultHoldBytes = size_t(64) << 20;
+
+struct RunOptions {
+    std::optional<std::string> expression;
+    std::vector<std::string> arguments;  // SCRIPT_FILE and the inputs, or only the inputs with -e
+    std::string output;
+    std::optional<std::string> in;
+    std::optional<std::string> out;
+    bool noInfer = false;
+    std::optional<std::string> columns;
+    std::optional<std::string> init, initFile, final, finalFile;
+    std::optional<std::string> globals;
+    bool printGlobals = false;
+    bool filter = false;
+    std::string fail;
+    std::string onError = "stop";
+    bool quiet = false;
+};
+
+// A usage error that was already reported.
+struct Reported {
+    int status;
+};
+
+void printLine(const String& text) {
+    std::fputs("strand: ", stderr);
+    writeUtf8(stderr, text);
+    if (!text.view().ends_with(u'\n'))
+        std::fputc('\n', stderr);
+}
+
+Format formatOption(const std::string& name) {
+    // The option's own check allows only the three names.
+    return *formatFromName(name);
+}
+
+Format inputFormat(const RunOptions& options, const std::string& path) {
+    if (options.in)
+        return formatOption(*options.in);
+    if (path == "-")
+        throw Exception(u"Cannot tell the format of standard input: give --in csv, tsv or jsonl");
+    if (std::optional<Format> format = formatFromPath(path))
+        return *format;
+    throw Exception(u"Cannot tell the format of %s from its name: give --in csv, tsv or jsonl", path);
+}
+
+// The column names of --columns, split as a CSV record.
+std::vector<String> parseColumns(const std::string& text) {
+    DelimitedParser parser(Format::Csv);
+    if (parser.parse(text, true) != DelimitedParser::Status::Record)
+        throw Exception(u"--columns names no column");
+    std::vector<String> names;
+    for (const Field& field : parser.fields()) {
+        String name;
+        if (!decodeUtf8(field.content, name.mutableStr()) || name.isEmpty())
+            throw Exception(u"--columns: column %d has no name", int32_t(names.size() + 1));
+        for (const String& earlier : names) {
+            if (earlier.equalsIgnoreCase(name))
+                throw Exception(u"--columns names '%ls' twice", name);
+        }
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::FILE* openOutput(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        throw Exception(u"Cannot create %s: %s", path, std::strerror(errno));
+    return file;
+}
+
+size_t holdBytes() {
+    // Tests lower the limit to see records spill to a temporary file.
+    if (const char* text = std::getenv("STRAND_RUN_HOLD_BYTES")) {
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(text, &end, 10);
+        if (end && *end == '\0' && end != text)
+            return size_t(value);
+    }
+    return kDefaultHoldBytes;
+}
+
+// The text of a failure from a running script.
+template <typename Body>
+std::optional<String> runScript(Body body) {
+    try {
+        body();
+        return std::nullopt;
+    } catch (const Exception& e) {
+        return e.getErrorMessageBlock();
+    } catch (const xrExpressionTerminateException& e) {
+        return formatString(u"The script asked to stop (component state %d)",
+                            static_cast<int>(e.GetProcessState()));
+    } catch (const std::bad_alloc&) {
+        return String(u"Out of memory");
+    } catch (const std::exception& e) {
+        return String::fromUtf8(e.what());
+    }
+}
+
+// Parses and checks one script; reports a failure and raises Reported.
+Ptr<xrExpressionListImp> prepare(const String& text, ComponentContext& context, bool checkLast,
+                                 const char* which) {
+    Ptr<xrExpressionListImp> script;
+    try {
+        script = xrExpressionParser::ParseExpression(text, &context);
+        script->doesSomethingCheck(checkLast);
+    } catch (const Exception& e) {
+        printLine(which ? formatString(u"%s: %ls", which, e.getErrorMessageBlock())
+                        : e.getErrorMessageBlock());
+        throw Reported{kUsageError};
+    }
+    return script;
+}
+
+std::optional<String> readOptionalScript(const std::optional<std::string>& text,
+                                         const std::optional<std::string>& file) {
+    if (text)
+        return readScript(ScriptSource{{}, text});
+    if (file)
+        return readScript(ScriptSource{*file, std::nullopt});
+    return std::nullopt;
+}
+
+// Records done and the rate, on standard error while a run lasts, when it is a terminal.
+class Progress {
+  public:
+    explicit Progress(bool enabled) : m_enabled(enabled && isatty(STDERR_FILENO)) {}
+    ~Progress() { clear(); }
+
+    void tick(int64_t records) {
+        if (!m_enabled || (records & 4095) != 0)
+            return;
+        const auto now = Clock::now();
+        if (now - m_start < std::chrono::seconds(1) || now - m_shown < std::chrono::milliseconds(250))
+            return;
+        m_shown = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        std::fprintf(stderr, "\r%lld records, %.0f records/s", static_cast<long long>(records),
+                     double(records) / seconds);
+        m_visible = true;
+    }
+    void clear() {
+        if (m_visible)
+            std::fputs("\r\033[K", stderr);
+        m_visible = false;
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    bool m_enabled;
+    bool m_visible = false;
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_shown{};
+};
+
+class Run {
+  public:
+    explicit Run(const RunOptions& options) : m_options(options) {}
+
+    int execute() {
+        setUp();
+        // From here on a failure is the run's, not the command line's.
+        try {
+            return runAll();
+        } catch (const Exception& e) {
+            printLine(e.getErrorMessageBlock());
+            return kRecordFailed;
+        }
+    }
+
+  private:
+    int runAll() {
+        if (int status = runOnce(m_init.get(), "the init script failed"))
+            return status;
+        if (int status = processRecords())
+            return status;
+        finishWriters();
+        if (int status = runOnce(m_final.get(), "the final script failed"))
+            return status;
+        if (m_options.printGlobals)
+            printGlobals();
+        if (m_skip)
+            printSummary();
+        return 0;
+    }
+
+    void setUp() {
+        std::vector<InputSpec> inputs;
+        ScriptSource source;
+        std::vector<std::string> paths = m_options.arguments;
+        if (m_options.expression) {
+            source.text = m_options.expression;
+        } else {
+            if (paths.empty())
+                throw CLI::RequiredError("SCRIPT_FILE or -e");
+            source.file = paths.front();
+            paths.erase(paths.begin());
+        }
+        if (paths.empty())
+            paths.push_back("-");
+        if (!m_options.fail.empty() && !m_options.filter)
+            throw Exception(u"--fail is for --filter runs");
+        for (const std::string& path : paths)
+            inputs.push_back(InputSpec{path, inputFormat(m_options, path)});
+
+        Format outFormat = inputs.front().format;
+        if (m_options.out)
+            outFormat = formatOption(*m_options.out);
+        else if (!m_options.output.empty())
+            outFormat = formatFromPath(m_options.output).value_or(outFormat);
+        std::optional<std::vector<String>> columns;
+        if (m_options.columns) {
+            if (outFormat == Format::JsonLines)
+                throw Exception(u"--columns is for CSV and TSV output");
+            columns = parseColumns(*m_options.columns);
+        }
+
+        m_context = makePtr<ComponentContext>();
+        if (m_options.globals) {
+            try {
+                JsonReader().readObjectInto(*m_options.globals, *m_context->getGlobalProperties());
+            } catch (const Exception& e) {
+                throw Exception(u"--globals: %ls", e.getErrorMessageBlock());
+            }
+        }
+        // Scripts are read and checked before any input is opened.
+        const String text = readScript(source);
+        const std::optional<String> initText = readOptionalScript(m_options.init, m_options.initFile);
+        const std::optional<String> finalText = readOptionalScript(m_options.final, m_options.finalFile);
+        // A manipulator's value is unused, so every statement must do something; a filter's last
+        // statement is its condition.
+        m_script = prepare(text, *m_context, !m_options.filter, nullptr);
+        if (initText)
+            m_init = prepare(*initText, *m_context, true, "--init");
+        if (finalText)
+            m_final = prepare(*finalText, *m_context, true, "--final");
+
+        m_reader = std::make_unique<RecordReader>(std::move(inputs), !m_options.noInfer);
+        std::FILE* out = stdout;
+        std::string outName = "standard output";
+        if (!m_options.output.empty()) {
+            m_outFile = openOutput(m_options.output);
+            out = m_outFile;
+            outName = m_options.output;
+        }
+        m_writer = makeRecordWriter(outFormat, out, outName, columns, {}, holdBytes());
+        if (!m_options.fail.empty()) {
+            const Format failFormat = formatFromPath(m_options.fail).value_or(outFormat);
+            m_failFile = openOutput(m_options.fail);
+            m_failWriter =
+                makeRecordWriter(failFormat, m_failFile, m_options.fail,
+                                 failFormat == outFormat ? columns : std::nullopt, {}, holdBytes());
+        }
+        m_skip = m_options.onError == "skip";
+    }
+
+    // Runs an init or final script: no data record, only the globals.
+    int runOnce(xrExpressionListImp* script, const char* what) {
+        if (!script)
+            return 0;
+        ExpressionContext ctx(m_context.get(), static_cast<iDataRecord*>(nullptr));
+        if (std::optional<String> failure = runScript([&] { script->evaluate(ctx); })) {
+            printLine(formatString(u"%s: %ls", what, *failure));
+            return kRecordFailed;
+        }
+        return 0;
+    }
+
+    int processRecords() {
+        auto record = makePtr<DataRecord>();
+        ExpressionContext ctx(m_context.get(), record.get());
+        Progress progress(!m_options.quiet);
+        for (;;) {
+            ctx.clearExpressionProperties();
+            bool read = false;
+            if (std::optional<String> failure = runScript([&] { read = m_reader->next(*record); })) {
+                if (!recordFailed(*failure, progress))
+                    return kRecordFailed;
+                continue;
+            }
+            if (!read)
+                break;
+            ++m_read;
+            ctx.setDataRecord(record.get());
+            bool pass = true;
+            const std::optional<String> failure = runScript([&] {
+                if (m_options.filter)
+                    pass = m_script->getBool(ctx);
+                else
+                    m_script->evaluate(ctx);
+            });
+            if (failure) {
+                if (!recordFailed(*failure, progress))
+                    return kRecordFailed;
+                continue;
+            }
+            if (pass) {
+                m_writer->write(*record->getPropertyList(), m_reader->fields());
+            } else {
+                ++m_filteredOut;
+                if (m_failWriter)
+                    m_failWriter->write(*record->getPropertyList(), m_reader->fields());
+            }
+            progress.tick(m_read);
+        }
+        return 0;
+    }
+
+    // Reports a record that could not be read or failed in the script; false when the run stops.
+    bool recordFailed(const String& message, Progress& progress) {
+        progress.clear();
+        const RecordPosition& at = m_reader->position();
+        const String where =
+            at.record > 0 ? formatString(u"record %lld (%s, line %lld)", static_cast<long long>(at.record),
+                                         at.file, static_cast<long long>(at.line))
+                          : formatString(u"%s, line %lld", at.file, static_cast<long long>(at.line));
+        if (!m_skip) {
+            finishWriters();
+            printLine(formatString(u"%ls: %ls", where, message));
+            return false;
+        }
+        ++m_failed;
+        std::fflush(stdout);
+        printLine(formatString(u"%ls: %ls", where, message));
+        const std::string_view raw = m_reader->rawRecord();
+        std::fwrite(raw.data(), 1, raw.size(), stderr);
+        std::fputc('\n', stderr);
+        return true;
+    }
+
+    void finishWriters() {
+        if (m_finished)
+            return;
+        m_finished = true;
+        m_writer->finish();
+        if (m_failWriter)
+            m_failWriter->finish();
+        closeFile(m_outFile, m_options.output);
+        closeFile(m_failFile, m_options.fail);
+    }
+
+    static void closeFile(std::FILE*& file, const std::string& name) {
+        if (!file)
+            return;
+        const bool failed = std::fclose(file) != 0;
+        file = nullptr;
+        if (failed)
+            throw Exception(u"Cannot write to %s: %s", name, std::strerror(errno));
+    }
+
+    void printGlobals() {
+        std::string line;
+        writeObject(*m_context->getGlobalProperties(), line);
+        line.push_back('\n');
+        std::fwrite(line.data(), 1, line.size(), stderr);
+    }
+
+    void printSummary() const {
+        String summary =
+            formatString(u"%lld records read, %lld written, %lld failed and skipped",
+                         static_cast<long long>(m_reader->recordsSeen()),
+                         static_cast<long long>(m_writer->written()), static_cast<long long>(m_failed));
+        if (m_options.filter)
+            summary.append(
+                formatString(u", %lld filtered out", static_cast<long long>(m_filteredOut)).view());
+        printLine(summary);
+    }
+
+    const RunOptions& m_options;
+    Ptr<ComponentContext> m_context;
+    Ptr<xrExpressionListImp> m_script, m_init, m_final;
+    std::unique_ptr<RecordReader> m_reader;
+    std::unique_ptr<RecordWriter> m_writer, m_failWriter;
+    std::FILE* m_outFile = nullptr;
+    std::FILE* m_failFile = nullptr;
+    bool m_skip = false;
+    bool m_finished = false;
+    int64_t m_read = 0;
+    int64_t m_failed = 0;
+    int64_t m_filteredOut = 0;
+};
+
+int runCommand(const RunOptions& options) {
+    try {
+        return Run(options).execute();
+    } catch (const Reported& reported) {
+        return reported.status;
+    }
+}
+
+}  // namespace
+
+void addRunCommand(CLI::App& app, int& status) {
+    auto options = std::make_shared<RunOptions>();
+    auto* run = app.add_subcommand("run", "Run a script once per record of CSV, TSV or JSON Lines input");
+    run->add_option("-e,--expression", options->expression,
+                    "The script text; every argument is then an input");
+    run->add_option("ARGS", options->arguments,
+                    "SCRIPT_FILE (without -e), then the inputs (default: standard input)");
+    run->add_option("-o,--output", options->output, "Write the records to FILE instead of standard output");
+    run->add_option("--in", options->in, "Input format (default: from each input's extension)")
+        ->check(CLI::IsMember({"csv", "tsv", "jsonl"}));
+    run->add_option("--out", options->out, "Output format (default: from -o's extension, else the input's)")
+        ->check(CLI::IsMember({"csv", "tsv", "jsonl"}));
+    run->add_flag("--no-infer", options->noInfer, "Read every CSV and TSV field as text");
+    run->add_option("--columns", options->columns,
+                    "CSV/TSV output columns, comma-separated; the records then stream");
+    auto* init = run->add_option("--init", options->init, "A script run once before the first record");
+    run->add_option("--init-file", options->initFile, "The init script from a file")->excludes(init);
+    auto* final = run->add_option("--final", options->final, "A script run once after the last record");
+    run->add_option("--final-file", options->finalFile, "The final script from a file")->excludes(final);
+    run->add_option("--globals", options->globals, "The global properties to start with, as a JSON object");
+    run->add_flag("--print-globals", options->printGlobals,
+                  "Print the globals as JSON on standard error at the end");
+    run->add_flag("--filter", options->filter, "The script's boolean result decides whether a record passes");
+    run->add_option("--fail", options->fail, "With --filter: write the records that do not pass to FILE");
+    run->add_option("--on-error", options->onError,
+                    "stop: the first failing record ends the run; skip: it goes to standard error")
+        ->check(CLI::IsMember({"stop", "skip"}))
+        ->capture_default_str();
+    run->add_flag("--quiet", options->quiet, "No progress on standard error");
+    run->callback([options, &status] { status = runCommand(*options); });
+}
+
+}  // namespace strand::cli
