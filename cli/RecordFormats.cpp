@@ -363,7 +363,8 @@ bool decodeUtf8(std::string_view bytes, std::u16string& out) {
 }
 
 void appendCsvField(std::string_view text, TextBuffer& out) {
-    bool quote = !text.empty() && (text.front() == ' ' || text.back() == ' ');
+    // An empty text is quoted: an empty unquoted field reads back as a property without a value.
+    bool quote = text.empty() || text.front() == ' ' || text.back() == ' ';
     for (size_t i = 0; i < text.size() && !quote; ++i) {
         const char c = text[i];
         quote = c == ',' || c == '"' || c == '\n' || c == '\r';

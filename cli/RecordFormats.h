@@ -141,8 +141,9 @@ class TextBuffer {
 // Appends 16-bit text as UTF-8; a lone surrogate becomes U+FFFD.
 void appendUtf8(std::u16string_view text, TextBuffer& out);
 
-// Appends a text as one CSV field, quoted when it holds a comma, a quote, a line break or a leading or
-// trailing space, or when it would read back as a number (so that a text stays a text).
+// Appends a text as one CSV field, quoted when it is empty, holds a comma, a quote, a line break or a
+// leading or trailing space, or would read back as a number (so that a text stays a text: an empty
+// unquoted field reads as a property without a value).
 void appendCsvField(std::string_view text, TextBuffer& out);
 // Appends a text as one TSV field, with the escapes above.
 void appendTsvField(std::string_view text, TextBuffer& out);

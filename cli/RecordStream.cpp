@@ -521,13 +521,11 @@ class ColumnMap {
 class DelimitedWriter final : public RecordWriter {
   public:
     DelimitedWriter(Format format, std::FILE* file, std::string name,
-                    std::optional<std::vector<String>> columns, std::vector<String> seedColumns,
-                    size_t holdBytes)
+                    std::optional<std::vector<String>> columns, size_t holdBytes)
         : m_format(format),
           m_separator(format == Format::Tsv ? '\t' : ','),
           m_out(file, name),
           m_columns(!columns),
-          m_seed(std::move(seedColumns)),
           m_holdBytes(holdBytes) {
         if (columns) {
             for (const String& column : *columns)
@@ -716,7 +714,6 @@ class DelimitedWriter final : public RecordWriter {
     char m_separator;
     Output m_out;
     ColumnMap m_columns;
-    std::vector<String> m_seed;
     size_t m_holdBytes;
     bool m_streaming = false;
     bool m_headerWritten = false;
@@ -793,12 +790,10 @@ class JsonLinesWriter final : public RecordWriter {
 }  // namespace
 
 std::unique_ptr<RecordWriter> makeRecordWriter(Format format, std::FILE* out, std::string name,
-                                               std::optional<std::vector<String>> columns,
-                                               std::vector<String> seedColumns, size_t holdBytes) {
+                                               std::optional<std::vector<String>> columns, size_t holdBytes) {
     if (format == Format::JsonLines)
         return std::make_unique<JsonLinesWriter>(out, std::move(name));
-    return std::make_unique<DelimitedWriter>(format, out, std::move(name), std::move(columns),
-                                             std::move(seedColumns), holdBytes);
+    return std::make_unique<DelimitedWriter>(format, out, std::move(name), std::move(columns), holdBytes);
 }
 
 }  // namespace strand::cli

@@ -126,17 +126,19 @@ class RecordWriter {
     // Writes what is held back and flushes. Raises strand::Exception when the output fails.
     virtual void finish() = 0;
     int64_t written() const noexcept { return m_written; }
+    // The columns a CSV or TSV header gets when no record is written at all (an input's header).
+    void setSeedColumns(std::vector<String> columns) { m_seed = std::move(columns); }
 
   protected:
     int64_t m_written = 0;
+    std::vector<String> m_seed;
 };
 
 // `out` stays the caller's; `name` names it in messages. CSV and TSV output has the columns given, in
 // that order, and streams; without them, the columns are every property met, in order of first
 // appearance, and the records are held back (in memory, then in a temporary file past `holdBytes`)
-// until the header can be written. `seedColumns` are the columns used when no record is written.
+// until the header can be written.
 std::unique_ptr<RecordWriter> makeRecordWriter(Format format, std::FILE* out, std::string name,
-                                               std::optional<std::vector<String>> columns,
-                                               std::vector<String> seedColumns, size_t holdBytes);
+                                               std::optional<std::vector<String>> columns, size_t holdBytes);
 
 }  // namespace strand::cli

@@ -282,13 +282,12 @@ class Run {
             out = m_outFile;
             outName = m_options.output;
         }
-        m_writer = makeRecordWriter(outFormat, out, outName, columns, {}, holdBytes());
+        m_writer = makeRecordWriter(outFormat, out, outName, columns, holdBytes());
         if (!m_options.fail.empty()) {
             const Format failFormat = formatFromPath(m_options.fail).value_or(outFormat);
             m_failFile = openOutput(m_options.fail);
-            m_failWriter =
-                makeRecordWriter(failFormat, m_failFile, m_options.fail,
-                                 failFormat == outFormat ? columns : std::nullopt, {}, holdBytes());
+            m_failWriter = makeRecordWriter(failFormat, m_failFile, m_options.fail,
+                                            failFormat == outFormat ? columns : std::nullopt, holdBytes());
         }
         m_skip = m_options.onError == "skip";
     }
@@ -371,9 +370,13 @@ class Run {
         if (m_finished)
             return;
         m_finished = true;
+        // With no record written, a CSV or TSV output still gets the input's header.
+        m_writer->setSeedColumns(m_reader->firstHeader());
         m_writer->finish();
-        if (m_failWriter)
+        if (m_failWriter) {
+            m_failWriter->setSeedColumns(m_reader->firstHeader());
             m_failWriter->finish();
+        }
         closeFile(m_outFile, m_options.output);
         closeFile(m_failFile, m_options.fail);
     }

@@ -1,0 +1,147 @@
+// Records through the reader and the writers when an embedder (or a script's built-ins) restructures
+// them: removed, renamed, reordered and added properties, held rows spilled to a temporary file.
+#include "RecordStream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "host/Value.h"
+
+namespace strand::cli {
+namespace {
+
+class TempFile {
+  public:
+    explicit TempFile(const std::string& content) {
+        char name[] = "/tmp/strand-record-XXXXXX";
+        const int fd = mkstemp(name);
+        EXPECT_GE(fd, 0);
+        close(fd);
+        m_path = name;
+        std::ofstream(m_path, std::ios::binary) << content;
+    }
+    ~TempFile() { std::remove(m_path.c_str()); }
+    const std::string& path() const { return m_path; }
+
+  private:
+    std::string m_path;
+};
+
+// Reads `input` record by record, lets `change` restructure each record, writes them all in `out`
+// format with the given hold limit, and returns the output.
+std::string pass(const std::string& input, Format in, Format out,
+                 const std::function<void(iPropertyCollection&, int64_t)>& change, size_t holdBytes = 1 << 20,
+                 std::optional<std::vector<String>> columns = std::nullopt) {
+    TempFile source(input);
+    std::FILE* sink = std::tmpfile();
+    {
+        RecordReader reader({InputSpec{source.path(), in}}, true);
+        auto writer = makeRecordWriter(out, sink, "test output", std::move(columns), holdBytes);
+        auto record = makePtr<DataRecord>();
+        int64_t n = 0;
+        while (reader.next(*record)) {
+            change(*record->getPropertyList(), ++n);
+            writer->write(*record->getPropertyList(), reader.fields());
+        }
+        writer->setSeedColumns(reader.firstHeader());
+        writer->finish();
+    }
+    std::rewind(sink);
+    std::string text;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, sink)) > 0)
+        text.append(buffer, got);
+    std::fclose(sink);
+    return text;
+}
+
+const std::string kCsv = "id,code,price,note\n1,007,1.50,\"a,b\"\n2,010,+3,x\n3,099,1e3,\n";
+
+TEST(RecordStream, RemovedPropertiesLeaveEmptyCellsAndKeepTheOthersRaw) {
+    const std::string out = pass(kCsv, Format::Csv, Format::Csv, [](iPropertyCollection& r, int64_t n) {
+        if (n == 2)
+            r.remove(String(u"code"));
+    });
+    EXPECT_EQ(out, "id,code,price,note\n1,007,1.50,\"a,b\"\n2,,+3,x\n3,099,1e3,\n");
+}
+
+TEST(RecordStream, RenamedAndReorderedPropertiesTakeTheirTextAlong) {
+    const std::string out = pass(kCsv, Format::Csv, Format::Csv, [](iPropertyCollection& r, int64_t) {
+        r.rename(String(u"price"), String(u"cost"));
+        r.reorderProperty(String(u"note"), 0);
+    });
+    EXPECT_EQ(out, "note,id,code,cost\n\"a,b\",1,007,1.50\nx,2,010,+3\n,3,099,1e3\n");
+}
+
+TEST(RecordStream, AddedPropertiesJoinTheHeaderEvenWhenRowsSpill) {
+    auto change = [](iPropertyCollection& r, int64_t n) {
+        if (n >= 2)
+            r.define(String(u"extra"), StringValue(String(u"e" + std::u16string(1, char16_t(u'0' + n)))), 0);
+        if (n == 3)
+            r.define(String(u"last"), IntegerValue(7), 0);
+    };
+    const std::string expected =
+        "id,code,price,note,extra,last\n1,007,1.50,\"a,b\",,\n2,010,+3,x,e2,\n3,099,1e3,,e3,7\n";
+    EXPECT_EQ(pass(kCsv, Format::Csv, Format::Csv, change), expected);
+    EXPECT_EQ(pass(kCsv, Format::Csv, Format::Csv, change, 1), expected);
+}
+
+TEST(RecordStream, ChangedValuesAreWrittenFromTheValue) {
+    const std::string out = pass(kCsv, Format::Csv, Format::Csv, [](iPropertyCollection& r, int64_t n) {
+        if (n == 1)
+            r.find(String(u"price"))->setValue(DoubleValue(2.5));
+        if (n == 2)
+            r.find(String(u"code"))->setValue(StringValue(String(u"11")));  // a text that looks numeric
+    });
+    EXPECT_EQ(out, "id,code,price,note\n1,007,2.5,\"a,b\"\n2,\"11\",+3,x\n3,099,1e3,\n");
+}
+
+TEST(RecordStream, CsvToJsonLinesAndTsv) {
+    auto same = [](iPropertyCollection&, int64_t) {};
+    EXPECT_EQ(pass(kCsv, Format::Csv, Format::JsonLines, same),
+              "{\"id\":1,\"code\":\"007\",\"price\":1.50,\"note\":\"a,b\"}\n"
+              "{\"id\":2,\"code\":\"010\",\"price\":3,\"note\":\"x\"}\n"
+              "{\"id\":3,\"code\":\"099\",\"price\":1e3,\"note\":null}\n");
+    EXPECT_EQ(pass(kCsv, Format::Csv, Format::Tsv, same),
+              "id\tcode\tprice\tnote\n1\t007\t1.50\ta,b\n2\t010\t+3\tx\n3\t099\t1e3\t\n");
+}
+
+TEST(RecordStream, ColumnsGivenStreamInTheirOrder) {
+    auto same = [](iPropertyCollection&, int64_t) {};
+    EXPECT_EQ(pass(kCsv, Format::Csv, Format::Csv, same, 1 << 20,
+                   std::vector<String>{String(u"price"), String(u"ID"), String(u"missing")}),
+              "price,ID,missing\n1.50,1,\n+3,2,\n1e3,3,\n");
+}
+
+TEST(RecordStream, HeaderOnlyInputKeepsItsHeader) {
+    auto same = [](iPropertyCollection&, int64_t) {};
+    EXPECT_EQ(pass("a,b\n", Format::Csv, Format::Csv, same), "a,b\n");
+    EXPECT_EQ(pass("", Format::Csv, Format::Csv, same), "");
+}
+
+TEST(RecordStream, BadRecordsAreReportedAndSkipped) {
+    TempFile source("a,b\n1,2\n3\n4,5\n");
+    RecordReader reader({InputSpec{source.path(), Format::Csv}}, true);
+    auto record = makePtr<DataRecord>();
+    ASSERT_TRUE(reader.next(*record));
+    try {
+        reader.next(*record);
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(String(e.getErrorMessageBlock()).toUtf8(),
+                  "The record has 1 fields where the header has 2");
+        EXPECT_EQ(reader.position().record, 2);
+        EXPECT_EQ(reader.position().line, 3);
+    }
+    ASSERT_TRUE(reader.next(*record));
+    EXPECT_EQ(record->getPropertyList()->find(String(u"b"))->getValue().getDouble(), 5);
+    EXPECT_FALSE(reader.next(*record));
+}
+
+}  // namespace
+}  // namespace strand::cli
