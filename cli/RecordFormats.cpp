@@ -317,6 +317,20 @@ void DelimitedParser::finish(std::string_view window) {
     }
 }
 
+bool isAscii(std::string_view bytes) noexcept {
+    const char* p = bytes.data();
+    size_t n = bytes.size();
+    uint64_t high = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    for (; n > 0; ++p, --n)
+        high |= uint64_t(static_cast<unsigned char>(*p));
+    return (high & 0x8080808080808080ULL) == 0;
+}
+
 bool decodeUtf8(std::string_view bytes, std::u16string& out) {
     out.resize(bytes.size());
     char16_t* to = out.data();

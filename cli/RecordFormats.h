@@ -92,6 +92,8 @@ class DelimitedParser {
 // Decodes strict UTF-8 into 16-bit text, replacing `out`; false (out undefined) when the bytes are not
 // UTF-8 (overlong forms, encoded surrogates and code points above U+10FFFF included).
 bool decodeUtf8(std::string_view bytes, std::u16string& out);
+// True when every byte is below 0x80.
+bool isAscii(std::string_view bytes) noexcept;
 
 // ---- Writing fields ----
 

@@ -205,6 +205,18 @@ void RecordReader::readHeader() {
     }
     if (m_firstHeader.empty())
         m_firstHeader = m_header;
+    const bool lazy = m_named && m_outputFormat == m_format;
+    m_wanted.assign(m_header.size(), 1);
+    for (size_t i = 0; lazy && i < m_header.size(); ++i)
+        m_wanted[i] = m_named->contains(m_header[i]);
+}
+
+void RecordReader::setNamedProperties(std::optional<std::vector<String>> named,
+                                      std::optional<Format> output) {
+    m_named.reset();
+    if (named)
+        m_named.emplace(named->begin(), named->end());
+    m_outputFormat = output;
 }
 
 bool RecordReader::nextDelimited(DataRecord& record) {
@@ -301,7 +313,16 @@ void RecordReader::fillDelimited(DataRecord& record, const std::vector<Field>& f
         input.origin = m_format;
         input.raw = field.raw;
         input.content = field.content;
-        input.number = fillField(property, field, i);
+        // A column the script cannot see keeps whatever the property held: the writer gives the
+        // field back as read.
+        if (m_wanted[i]) {
+            input.number = fillField(property, field, i);
+        } else {
+            input.number = false;
+            // Still refused as elsewhere when it is not UTF-8.
+            if (!isAscii(field.content) && !decodeUtf8(field.content, m_text))
+                throw Exception(u"Field %d ('%ls') is not valid UTF-8", int32_t(i + 1), m_header[i]);
+        }
         input.changes = property.changeCount();
     }
 }
@@ -600,15 +621,39 @@ class DelimitedWriter final : public RecordWriter {
     }
 
     void appendRow(const iPropertyCollection& record, const std::vector<InputField>& input, TextBuffer& out) {
+        // Untouched fields that stand next to each other in the input, in the output's format, go
+        // out as one run of input bytes, separators included.
+        const char* runBegin = nullptr;
+        const char* runEnd = nullptr;
         for (size_t column = 0; column < m_byColumn.size(); ++column) {
+            const int32_t position = m_byColumn[column];
+            const iProperty* property = position >= 0 ? record.at(position) : nullptr;
+            const InputField* field = property ? inputFor(property, size_t(position), input) : nullptr;
+            if (field && field->origin == m_format && field->untouched()) {
+                const char* begin = field->raw.data();
+                if (runEnd && begin == runEnd + 1 && *runEnd == m_separator) {
+                    runEnd = begin + field->raw.size();
+                    continue;
+                }
+                if (runEnd)
+                    out.append(std::string_view(runBegin, size_t(runEnd - runBegin)));
+                if (column > 0)
+                    out.push(m_separator);
+                runBegin = begin;
+                runEnd = begin + field->raw.size();
+                continue;
+            }
+            if (runEnd) {
+                out.append(std::string_view(runBegin, size_t(runEnd - runBegin)));
+                runEnd = nullptr;
+            }
             if (column > 0)
                 out.push(m_separator);
-            const int32_t position = m_byColumn[column];
-            if (position < 0)
-                continue;
-            const iProperty* property = record.at(position);
-            appendField(*property, inputFor(property, size_t(position), input), out);
+            if (property)
+                appendField(*property, field, out);
         }
+        if (runEnd)
+            out.append(std::string_view(runBegin, size_t(runEnd - runBegin)));
     }
 
     void appendField(const iProperty& property, const InputField* input, TextBuffer& out) {

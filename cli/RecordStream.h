@@ -17,6 +17,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "JsonValues.h"
@@ -71,6 +72,12 @@ class RecordReader {
     // (position() names it); the next call goes on after it.
     bool next(DataRecord& record);
 
+    // A CSV or TSV column that the script never names (and that a writer will give back as read)
+    // need not become a value: `named` are the record properties the script names, nullopt when it
+    // may reach any; `output` is the format the writers write, nullopt when they differ. Call before
+    // the first next().
+    void setNamedProperties(std::optional<std::vector<String>> named, std::optional<Format> output);
+
     const std::vector<InputField>& fields() const noexcept { return m_fields; }
     const RecordPosition& position() const noexcept { return m_position; }
     // Records met so far, those that could not be read included.
@@ -104,6 +111,9 @@ class RecordReader {
     JsonReader m_json;
 
     std::vector<String> m_header;
+    std::vector<char> m_wanted;  // per header column: read into a value
+    std::optional<std::unordered_set<String, StringHashIgnoreCase, StringEqualIgnoreCase>> m_named;
+    std::optional<Format> m_outputFormat;
     std::vector<uint32_t> m_headerHashes;
     std::vector<String> m_firstHeader;
     // The properties filled last, position by position; held so that none is destroyed (and its

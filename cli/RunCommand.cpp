@@ -290,6 +290,21 @@ class Run {
                                             failFormat == outFormat ? columns : std::nullopt, holdBytes());
         }
         m_skip = m_options.onError == "skip";
+
+        // Columns the script never names are written back as read without becoming values, when
+        // every writer writes the input's format.
+        std::optional<std::vector<String>> named;
+        if (!m_script->GetVariables()->callsFunctions) {
+            named.emplace();
+            for (const xrVariableRef& variable : m_script->GetVariables()->items) {
+                if (variable->IsLocal())
+                    named->push_back(variable->GetName());
+            }
+        }
+        std::optional<Format> written = outFormat;
+        if (m_failWriter && formatFromPath(m_options.fail).value_or(outFormat) != outFormat)
+            written.reset();
+        m_reader->setNamedProperties(std::move(named), written);
     }
 
     // Runs an init or final script: no data record, only the globals.

@@ -52,6 +52,7 @@ xrNodeRef xrBuildParserBase::call(const antlr::RefToken& name,
                                   const strand::Ptr<xrBasicExpressionListImp>& arguments, bool complete) {
     if (!complete)
         return nullptr;
+    m_variables->GetVariables()->callsFunctions = true;
     return limit(xrFunctionFactory::GetFunctionByName(tokenText(name), line(name), *m_variables, arguments));
 }
 

@@ -157,6 +157,10 @@ TEST(Utf8, DecodesStrictly) {
                              "\x80",     "\xC3",         "\xFF"};
     for (const char* bytes : invalid)
         EXPECT_FALSE(decodeUtf8(bytes, out)) << bytes;
+    EXPECT_TRUE(isAscii("plain text, long enough for whole words"));
+    EXPECT_FALSE(isAscii("plain text, long enough \xC3\xA9 words"));
+    EXPECT_FALSE(isAscii("short\x80"));
+    EXPECT_TRUE(isAscii(""));
 }
 
 std::string csv(std::string_view text) {

@@ -167,6 +167,17 @@ expect_file "--fail file" rest.csv $'a,b\n1,2'
 expect "filter may set properties before its condition" 0 $'a,b,big\n5,x,true\n7,8,true' \
     "$strand" run --filter -e 'big := a > 4; big' small.csv
 
+# Columns a script does not name are given back as read; they still become values when an output
+# has another format, and are still checked for UTF-8.
+expect "unnamed columns, --fail in another format" 0 $'a,b\n5,x\n7,8' \
+    "$strand" run --filter --fail rest.jsonl -e 'a > 4' small.csv
+expect_file "--fail file as JSON Lines" rest.jsonl $'{"a":1,"b":2}\n{"a":3,"b":4}'
+printf 'a,b\n1,\xff\n' > bad.csv
+expect "invalid UTF-8 in a named column" 1 "a,b" "$strand" run -e 'c := b' bad.csv
+expect_stderr "invalid UTF-8 in a named column" "record 1 (bad.csv, line 2): Field 2 ('b') is not valid UTF-8"
+expect "invalid UTF-8 in a column the script does not name" 1 "a,b" "$strand" run -e 'c := a' bad.csv
+expect_stderr "invalid UTF-8 in a column the script does not name" "Field 2 ('b') is not valid UTF-8"
+
 # --- checks and usage errors -------------------------------------------------------------------
 
 expect "a manipulator statement must do something" 2 "" "$strand" run -e 'a = 1' small.csv
