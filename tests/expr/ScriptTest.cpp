@@ -268,3 +268,19 @@ TEST(Script, ParsesRunFromManyThreads) {
         thread.join();
     EXPECT_EQ(wrong.load(), 0);
 }
+
+// Scripts may run with no component context and no record (init and final scripts, embedded
+// expressions): whatever needs one fails with its message, the rest works.
+TEST(Script, RunsWithoutAContextOrARecord) {
+    ExpressionContext bare(nullptr, static_cast<iDataRecord*>(nullptr));
+    EXPECT_EQ(parse(u"#t := 2; #t * 21")->getDouble(bare), 42);
+    EXPECT_EQ(parse(u"'a' . (1 < 2)")->getString(bare).toUtf8(), "atrue");
+    const std::string local = failure([&] { parse(u"x + 1")->getDouble(bare); });
+    EXPECT_EQ(local.rfind("Could not get property list for local variable 'x'.", 0), 0u) << local;
+    const std::string store = failure([&] { parse(u"x := 1")->evaluate(bare); });
+    EXPECT_EQ(store.rfind("Could not get property list for local variable 'x'.", 0), 0u) << store;
+    const std::string global = failure([&] { parse(u"@g := 1")->evaluate(bare); });
+    EXPECT_EQ(global.rfind("Could not get property list for global variable 'g'.", 0), 0u) << global;
+    EXPECT_EQ(failure([&] { parse(u"x IS DEFINED")->getBool(bare); }).rfind("Could not get property list", 0),
+              0u);
+}
