@@ -1,5 +1,6 @@
 #include "RecordFormats.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -25,6 +26,52 @@ bool endsWith(std::string_view text, std::string_view suffix) {
             return false;
     }
     return true;
+}
+
+// Word-at-a-time scanning: a byte of `word` equal to `c` becomes 0x80 in the result, every other
+// byte 0 (exact, no false positives).
+constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+
+inline uint64_t bytesEqual(uint64_t word, char c) {
+    const uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+inline uint64_t load8(const char* p) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
+
+// The first of `a` or `b` in [p, end), or end.
+const char* findEither(const char* p, const char* end, char a, char b) {
+    while (end - p >= 8) {
+        const uint64_t word = load8(p);
+        if (const uint64_t hit = bytesEqual(word, a) | bytesEqual(word, b))
+            return p + (std::countr_zero(hit) >> 3);
+        p += 8;
+    }
+    while (p < end && *p != a && *p != b)
+        ++p;
+    return p;
+}
+
+// True when the text holds a comma, a quote, a carriage return or a line feed.
+bool holdsCsvSpecial(std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (end - p >= 8) {
+        const uint64_t word = load8(p);
+        if (bytesEqual(word, ',') | bytesEqual(word, '"') | bytesEqual(word, '\n') | bytesEqual(word, '\r'))
+            return true;
+        p += 8;
+    }
+    for (; p < end; ++p) {
+        if (*p == ',' || *p == '"' || *p == '\n' || *p == '\r')
+            return true;
+    }
+    return false;
 }
 
 int64_t countLineFeeds(std::string_view text) {
@@ -238,9 +285,7 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
             m_lines += lineEnd ? 1 : 0;
             throw Exception(u"Text follows the closing quote of field %d", int32_t(m_spans.size()));
         }
-        size_t j = i;
-        while (j < n && window[j] != ',' && window[j] != '\n')
-            ++j;
+        const size_t j = size_t(findEither(window.data() + i, window.data() + n, ',', '\n') - window.data());
         if (j == n && !atEnd)
             return Status::NeedMore;
         size_t end = j;
@@ -337,6 +382,19 @@ bool decodeUtf8(std::string_view bytes, std::u16string& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
     while (p < end) {
+        // Runs of ASCII eight bytes at a time.
+        while (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            for (int k = 0; k < 8; ++k)
+                to[k] = char16_t(p[k]);
+            to += 8;
+            p += 8;
+        }
+        if (p == end)
+            break;
         const unsigned char b = *p;
         if (b < 0x80) {
             *to++ = char16_t(b);
@@ -378,13 +436,13 @@ bool decodeUtf8(std::string_view bytes, std::u16string& out) {
 
 void appendCsvField(std::string_view text, TextBuffer& out) {
     // An empty text is quoted: an empty unquoted field reads back as a property without a value.
-    bool quote = text.empty() || text.front() == ' ' || text.back() == ' ';
-    for (size_t i = 0; i < text.size() && !quote; ++i) {
-        const char c = text[i];
-        quote = c == ',' || c == '"' || c == '\n' || c == '\r';
+    bool quote = text.empty() || text.front() == ' ' || text.back() == ' ' || holdsCsvSpecial(text);
+    // Only a text that starts like a number and ends with a digit or a point can read as one.
+    if (!quote && (isDigit(text.back()) || text.back() == '.')) {
+        const char first = text.front();
+        if (isDigit(first) || first == '+' || first == '-' || first == '.')
+            quote = readNumber(text).has_value();
     }
-    if (!quote && !text.empty() && (isDigit(text.back()) || text.back() == '.'))
-        quote = readNumber(text).has_value();
     if (!quote) {
         out.append(text);
         return;
@@ -424,7 +482,18 @@ void appendUtf8(std::u16string_view text, TextBuffer& out) {
     // Three bytes at most for each unit (a surrogate pair takes four bytes for two units).
     char* to = out.reserve(text.size() * 3);
     char* const begin = to;
-    for (size_t i = 0; i < text.size(); ++i) {
+    size_t i = 0;
+    // Runs of ASCII four units at a time.
+    for (; i + 4 <= text.size(); i += 4) {
+        uint64_t units;
+        std::memcpy(&units, text.data() + i, 8);
+        if (units & 0xFF80FF80FF80FF80ULL)
+            break;
+        for (int k = 0; k < 4; ++k)
+            to[k] = char(text[i + size_t(k)]);
+        to += 4;
+    }
+    for (; i < text.size(); ++i) {
         uint32_t code = text[i];
         if (code < 0x80) {
             *to++ = char(code);

@@ -144,7 +144,6 @@ bool RecordReader::openNext() {
     m_lineAt = 1;
     m_raw = {};
     m_header.clear();
-    m_headerHashes.clear();
     m_parser.reset();
     try {
         m_source->more();
@@ -200,7 +199,6 @@ void RecordReader::readHeader() {
         if (!added)
             throw ReadFailure(Exception(u"The header names the column '%ls' twice (columns %d and %d)", name,
                                         at->second, int32_t(i + 1)));
-        m_headerHashes.push_back(name.hashIgnoreCase());
         m_header.push_back(std::move(name));
     }
     if (m_firstHeader.empty())
@@ -288,10 +286,10 @@ void RecordReader::fillDelimited(DataRecord& record, const std::vector<Field>& f
     iPropertyCollection& list = *record.getPropertyList();
     const size_t count = m_header.size();
     bool intact = &list == m_filledList && m_filled.size() == count && size_t(list.getSize()) >= count;
+    // Same property, same name serial: the name is still the header's.
     for (size_t i = 0; intact && i < count; ++i) {
         const CProperty* property = m_filled[i].get();
-        intact = list.at(int32_t(i)) == property && property->nameHash() == m_headerHashes[i] &&
-                 String::equalFolded(property->name().view(), m_header[i].view());
+        intact = list.at(int32_t(i)) == property && property->nameSerial() == m_filledSerials[i];
     }
     if (intact) {
         // What a script added to the last record goes.
@@ -301,8 +299,11 @@ void RecordReader::fillDelimited(DataRecord& record, const std::vector<Field>& f
         list.removeAll();
         m_filled.clear();
         m_filledList = &list;
-        for (const String& name : m_header)
+        m_filledSerials.clear();
+        for (const String& name : m_header) {
             m_filled.emplace_back(&asCProperty(list.define(name, 0)));
+            m_filledSerials.push_back(m_filled.back()->nameSerial());
+        }
     }
     m_fields.resize(count);
     for (size_t i = 0; i < count; ++i) {
@@ -525,6 +526,14 @@ class ColumnMap {
         hint = Hint{plain, plain ? plain->nameSerial() : 0, column};
         return column;
     }
+    // True when the property at the position is the one met there last time, under the same name.
+    bool hintHolds(const iPropertyCollection& record, size_t position) const {
+        if (position >= m_hints.size())
+            return false;
+        const Hint& hint = m_hints[position];
+        const CProperty* plain = record.plainAt(int32_t(position));
+        return plain && plain == hint.property && plain->nameSerial() == hint.serial;
+    }
     const std::vector<String>& names() const noexcept { return m_names; }
 
   private:
@@ -561,15 +570,23 @@ class DelimitedWriter final : public RecordWriter {
 
     void write(const iPropertyCollection& record, const std::vector<InputField>& input) override {
         const size_t count = size_t(record.getSize());
-        m_positions.resize(count);
-        for (size_t i = 0; i < count; ++i)
-            m_positions[i] = m_columns.columnOf(record, i);
-        const size_t width = m_columns.names().size();
-        m_byColumn.assign(width, -1);
-        for (size_t i = 0; i < count; ++i) {
-            if (m_positions[i] >= 0)
-                m_byColumn[size_t(m_positions[i])] = int32_t(i);
+        // A record laid out as the last one (the same properties at the same positions, names
+        // unchanged) has the same columns.
+        bool same = count == m_lastCount;
+        for (size_t i = 0; same && i < count; ++i)
+            same = m_columns.hintHolds(record, i);
+        if (!same) {
+            m_positions.resize(count);
+            for (size_t i = 0; i < count; ++i)
+                m_positions[i] = m_columns.columnOf(record, i);
+            m_byColumn.assign(m_columns.names().size(), -1);
+            for (size_t i = 0; i < count; ++i) {
+                if (m_positions[i] >= 0)
+                    m_byColumn[size_t(m_positions[i])] = int32_t(i);
+            }
+            m_lastCount = count;
         }
+        const size_t width = m_columns.names().size();
         if (m_streaming) {
             writeHeaderOnce();
             appendRow(record, input, m_out.text());
@@ -764,6 +781,7 @@ class DelimitedWriter final : public RecordWriter {
     bool m_headerWritten = false;
     std::vector<int32_t> m_positions;
     std::vector<int32_t> m_byColumn;
+    size_t m_lastCount = size_t(-1);
     TextBuffer m_held;
     std::FILE* m_spill = nullptr;
     String m_text;

@@ -114,11 +114,11 @@ class RecordReader {
     std::vector<char> m_wanted;  // per header column: read into a value
     std::optional<std::unordered_set<String, StringHashIgnoreCase, StringEqualIgnoreCase>> m_named;
     std::optional<Format> m_outputFormat;
-    std::vector<uint32_t> m_headerHashes;
     std::vector<String> m_firstHeader;
     // The properties filled last, position by position; held so that none is destroyed (and its
     // address reused) while the record they were read for is still being written.
     std::vector<Ptr<CProperty>> m_filled;
+    std::vector<uint64_t> m_filledSerials;
     const iPropertyCollection* m_filledList = nullptr;
     std::vector<InputField> m_fields;
     std::u16string m_text;

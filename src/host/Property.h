@@ -106,6 +106,9 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     void setParent(iPropertyCollection* parent) noexcept { m_parent = parent; }
     // Used by the collection after it has checked the new name.
     void setNameRaw(String name) {
+        // The same spelling again (a reused property) is no change.
+        if (name.isNull() == m_name.isNull() && name.view() == m_name.view())
+            return;
         m_name = std::move(name);
         m_nameHash = m_name.hashIgnoreCase();
         m_nameSerial = nextNameSerial();

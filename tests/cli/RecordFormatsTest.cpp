@@ -217,3 +217,29 @@ TEST(Formats, FromNamesAndExtensions) {
 
 }  // namespace
 }  // namespace strand::cli
+
+namespace strand::cli {
+namespace {
+
+// The scanners work eight bytes at a time: put what they look for at every offset of a word.
+TEST(WordScans, FindWhatTheyLookForAtEveryOffset) {
+    for (size_t at = 0; at < 20; ++at) {
+        SCOPED_TRACE(at);
+        const std::string head(at, 'x');
+        EXPECT_EQ(records(Format::Csv, head + ",yyyyyyyyyy\n"),
+                  (std::vector<std::string>{head + "|yyyyyyyyyy"}));
+        EXPECT_EQ(csv(head + "\"" + "zzzzzzzz"), "\"" + head + "\"\"zzzzzzzz\"");
+        EXPECT_EQ(csv(head + "\r" + "zzzzzzzz"), "\"" + head + "\rzzzzzzzz\"");
+        EXPECT_EQ(csv(head + "zzzzzzzz"), head + "zzzzzzzz");
+        std::u16string wide;
+        ASSERT_TRUE(decodeUtf8(head + "\xC3\xA9" + "tail-of-text", wide));
+        EXPECT_EQ(wide, std::u16string(at, u'x') + u"\u00e9tail-of-text");
+        EXPECT_FALSE(decodeUtf8(head + "\xC3" + "tail-of-text", wide));
+        TextBuffer out;
+        appendUtf8(std::u16string(at, u'x') + u"\u00e9tail-of-text", out);
+        EXPECT_EQ(out.view(), head + "\xC3\xA9" + "tail-of-text");
+    }
+}
+
+}  // namespace
+}  // namespace strand::cli
