@@ -1,5 +1,9 @@
 #include "RecordStream.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -445,6 +449,8 @@ class Output {
     Output(std::FILE* file, std::string name) : m_file(file), m_name(std::move(name)) {}
 
     TextBuffer& text() noexcept { return m_text; }
+    std::FILE* file() const noexcept { return m_file; }
+    const std::string& name() const noexcept { return m_name; }
     void flushIfLarge() {
         if (m_text.size() >= kChunkBytes)
             flush();
@@ -562,8 +568,14 @@ class DelimitedWriter final : public RecordWriter {
                 m_columns.add(column);
         }
         m_streaming = bool(columns);
+        if (!m_streaming) {
+            m_readBack = readableEmptyRegularFile(file, m_ownReadBack);
+            m_optimistic = m_readBack >= 0;
+        }
     }
     ~DelimitedWriter() override {
+        if (m_ownReadBack)
+            close(m_readBack);
         if (m_spill)
             std::fclose(m_spill);
     }
@@ -587,6 +599,22 @@ class DelimitedWriter final : public RecordWriter {
             m_lastCount = count;
         }
         const size_t width = m_columns.names().size();
+        if (m_optimistic) {
+            // Into a file the header of the first record is written at once and the rows follow,
+            // as long as no record brings a new column.
+            if (!m_headerWritten) {
+                writeHeaderOnce();
+                m_headerWidth = width;
+            }
+            if (width == m_headerWidth) {
+                appendRow(record, input, m_out.text());
+                m_out.text().push('\n');
+                m_out.flushIfLarge();
+                ++m_written;
+                return;
+            }
+            takeBackRows();
+        }
         if (m_streaming) {
             writeHeaderOnce();
             appendRow(record, input, m_out.text());
@@ -607,6 +635,10 @@ class DelimitedWriter final : public RecordWriter {
     }
 
     void finish() override {
+        if (m_optimistic && m_headerWritten) {
+            m_out.flush();
+            return;
+        }
         if (!m_streaming) {
             if (m_written == 0) {
                 for (const String& column : m_seed)
@@ -621,6 +653,82 @@ class DelimitedWriter final : public RecordWriter {
     }
 
   private:
+    // A regular file, not opened for appending, with nothing in it yet, that can be read back: the
+    // descriptor to read it with (the file's own, or a second one opened on it), or -1.
+    static int readableEmptyRegularFile(std::FILE* file, bool& own) {
+        own = false;
+        const int fd = fileno(file);
+        struct stat info {};
+        if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+            return -1;
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || (flags & O_APPEND) != 0 || std::ftell(file) != 0 || lseek(fd, 0, SEEK_CUR) != 0)
+            return -1;
+        if ((flags & O_ACCMODE) == O_RDWR)
+            return fd;
+        const std::string path = "/proc/self/fd/" + std::to_string(fd);
+        const int reader = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat same {};
+        if (reader >= 0 && fstat(reader, &same) == 0 && same.st_dev == info.st_dev &&
+            same.st_ino == info.st_ino) {
+            own = true;
+            return reader;
+        }
+        if (reader >= 0)
+            close(reader);
+        return -1;
+    }
+
+    // A record brought a new column after rows went out under the first header: the rows written
+    // come back into the held rows, the file starts again empty, and the run goes on holding rows
+    // until the columns are all known.
+    void takeBackRows() {
+        m_optimistic = false;
+        m_out.flush();
+        std::FILE* file = m_out.file();
+        DelimitedParser parser(m_format);
+        std::string window;
+        size_t used = 0;
+        off_t at = off_t(m_headerBytes);
+        bool atEnd = false;
+        std::vector<char> chunk(kChunkBytes);
+        for (;;) {
+            const DelimitedParser::Status status = parser.parse(std::string_view(window).substr(used), atEnd);
+            if (status == DelimitedParser::Status::Record) {
+                std::string_view row = std::string_view(window).substr(used, parser.consumed());
+                if (!row.empty() && row.back() == '\n')
+                    row.remove_suffix(1);
+                holdRow(m_headerWidth, row);
+                used += parser.consumed();
+                continue;
+            }
+            if (status == DelimitedParser::Status::End)
+                break;
+            window.erase(0, used);
+            used = 0;
+            const ssize_t got = pread(m_readBack, chunk.data(), chunk.size(), at);
+            if (got < 0)
+                throw Exception(u"Cannot read back %s: %s", m_out.name(), std::strerror(errno));
+            if (got == 0) {
+                atEnd = true;
+                continue;
+            }
+            window.append(chunk.data(), size_t(got));
+            at += got;
+        }
+        if (ftruncate(fileno(file), 0) != 0 || std::fseek(file, 0, SEEK_SET) != 0)
+            throw Exception(u"Cannot start %s again: %s", m_out.name(), std::strerror(errno));
+        m_headerWritten = false;
+    }
+
+    void holdRow(size_t width, std::string_view row) {
+        const uint32_t header[2] = {uint32_t(width), uint32_t(row.size())};
+        m_held.append(std::string_view(reinterpret_cast<const char*>(header), sizeof header));
+        m_held.append(row);
+        if (m_held.size() >= m_holdBytes)
+            spill();
+    }
+
     void writeHeaderOnce() {
         if (m_headerWritten)
             return;
@@ -629,12 +737,14 @@ class DelimitedWriter final : public RecordWriter {
         if (names.empty())
             return;
         TextBuffer& out = m_out.text();
+        const size_t before = out.size();
         for (size_t i = 0; i < names.size(); ++i) {
             if (i > 0)
                 out.push(m_separator);
             appendText(names[i].toUtf8(), out);
         }
         out.push('\n');
+        m_headerBytes = out.size() - before;
     }
 
     void appendRow(const iPropertyCollection& record, const std::vector<InputField>& input, TextBuffer& out) {
@@ -763,7 +873,8 @@ class DelimitedWriter final : public RecordWriter {
                 break;
             TextBuffer& out = m_out.text();
             out.append(held.substr(at + sizeof header, header[1]));
-            for (size_t column = header[0]; column < width; ++column)
+            // A row of w columns has w - 1 separators; an empty row counts as one empty column.
+            for (size_t column = std::max<size_t>(header[0], 1); column < width; ++column)
                 out.push(m_separator);
             out.push('\n');
             m_out.flushIfLarge();
@@ -778,6 +889,11 @@ class DelimitedWriter final : public RecordWriter {
     ColumnMap m_columns;
     size_t m_holdBytes;
     bool m_streaming = false;
+    bool m_optimistic = false;  // rows go straight to the file under the first record's header
+    int m_readBack = -1;        // reads the file back when a new column comes
+    bool m_ownReadBack = false;
+    size_t m_headerWidth = 0;
+    size_t m_headerBytes = 0;
     bool m_headerWritten = false;
     std::vector<int32_t> m_positions;
     std::vector<int32_t> m_byColumn;

@@ -133,6 +133,26 @@ $'a,b,late,c\n1,2,,\n3,4,,\n5,x,yes,\n7,8,,8' \
 expect "union header past the hold limit" 0 \
 $'a,b,late,c\n1,2,,\n3,4,,\n5,x,yes,\n7,8,,8' \
     env STRAND_RUN_HOLD_BYTES=1 "$strand" run -e "IF a = 5 THEN late := 'yes'; ELSIF a = 7 THEN c := b; END IF" small.csv
+# Into a file the rows go out under the first record's header until a record brings a new column;
+# then the rows written come back and wait for the final header. Through -o, through a redirection,
+# and past the hold limit; appending to a file holds the rows from the start.
+printf 'a,b\n1,2\n3,4\n5,"x\ny"\n7,8\n' > nl.csv
+grow="IF a = 5 THEN late := 'yes'; ELSIF a = 7 THEN c := b; END IF"
+grown=$'a,b,late,c\n1,2,,\n3,4,,\n5,"x\ny",yes,\n7,8,,8'
+expect "new column after rows went to -o" 0 "" "$strand" run -e "$grow" nl.csv -o grown.csv
+expect_file "new column after rows went to -o" grown.csv "$grown"
+expect "new column after rows went to a redirection" 0 "" \
+    bash -c "STRAND_RUN_HOLD_BYTES=1 \"$strand\" run -e \"$grow\" nl.csv > grown2.csv"
+expect_file "new column after rows went to a redirection" grown2.csv "$grown"
+expect "appending to a file" 0 "" bash -c "echo first > grown3.csv; \"$strand\" run -e \"$grow\" nl.csv >> grown3.csv"
+expect_file "appending to a file" grown3.csv "first"$'\n'"$grown"
+expect "no new column: rows streamed" 0 "" "$strand" run -e 'c := a' nl.csv -o same.csv
+expect_file "no new column: rows streamed" same.csv $'a,b,c\n1,2,1\n3,4,3\n5,"x\ny",5\n7,8,7'
+expect "an empty first record pads to one column less" 0 $'a,b\n,\n1,2' \
+    bash -c "printf '{}\n{\"a\":1,\"b\":2}\n' | \"$strand\" run --in jsonl --out csv -e '@n := 1'"
+expect "--fail file grows too" 0 "" "$strand" run --filter --fail failgrow.csv -e "IF a = 3 THEN x := 1; END IF; a > 5" nl.csv -o pass.csv
+expect_file "--fail file grows too" failgrow.csv $'a,b,x\n1,2,\n3,4,1\n5,"x\ny",'
+
 expect "--columns streams in the given order" 0 $'c,a\n,1\n,3\n,5\n8,7' \
     "$strand" run --columns c,a -e "IF a = 7 THEN c := b; END IF" small.csv
 expect "inputs with different headers" 0 $'a,b,z\n1,2,\n3,4,\n5,x,\n7,8,\n,,9' \
