@@ -126,6 +126,15 @@ void xrScannerBase::match(const antlr::BitSet& set) {
     consume();
 }
 
+void xrScannerBase::match(const xrStaticBitSet& set) {
+    int c = LA(1);
+    if (c < 0 || !set.member(unsigned(c))) {
+        record({LexicalError::Kind::UnexpectedChar, rawLA(1), 0, 0, 0, 0});
+        throw antlr::MismatchedCharException(c, set.toBitSet(), false, this);
+    }
+    consume();
+}
+
 void xrScannerBase::matchRange(int c1, int c2) {
     int c = LA(1);
     if (c < c1 || c > c2) {

@@ -71,6 +71,25 @@ struct LexicalError {
 
 }  // namespace strand::parser
 
+// A character set of a generated lexer, read in place from the tool's 32-bit words (the runtime's own
+// set copies them bit by bit when the program starts). Out-of-range members, EOF among them, are
+// not in the set.
+class xrStaticBitSet {
+  public:
+    constexpr xrStaticBitSet(const unsigned long* words, unsigned int count) noexcept
+        : m_words(words), m_count(count) {}
+    bool member(unsigned int bit) const noexcept {
+        const unsigned int word = bit >> 5;
+        return word < m_count && (m_words[word] & (1UL << (bit & 31))) != 0;
+    }
+    // The runtime's set, for the exceptions that carry one.
+    antlr::BitSet toBitSet() const { return antlr::BitSet(m_words, m_count); }
+
+  private:
+    const unsigned long* m_words;
+    unsigned int m_count;
+};
+
 class xrScannerBase : public antlr::CharScanner {
   public:
     template <typename... A>
@@ -105,6 +124,7 @@ class xrScannerBase : public antlr::CharScanner {
     void match(const std::string& s) override;
     void match(const wchar_t* s);
     void match(const antlr::BitSet& set) override;
+    void match(const xrStaticBitSet& set);
     void matchRange(int c1, int c2) override;
     void matchNot(int c) override;
 
