@@ -123,6 +123,8 @@ Value& CProperty::getEditableRawValue() {
     ++m_changes;
     if (!m_value)
         m_value = makePtr<NullValue>();
+    else if (m_value->getRefCount() > 1)
+        m_value = m_value->cloneValue();  // an adopted value someone else still holds stays theirs
     return *m_value;
 }
 
@@ -132,7 +134,7 @@ void CProperty::setValue(const Value& value) {
     ++m_changes;
     // The common scalar stores change the value in place.
     const Value::Kind kind = value.kind();
-    if (m_value && m_value->kind() == kind) {
+    if (m_value && m_value->kind() == kind && m_value->getRefCount() == 1) {
         switch (kind) {
             case Value::Kind::Double:
                 static_cast<DoubleValue&>(*m_value).set(static_cast<const DoubleValue&>(value).get());
@@ -163,7 +165,7 @@ void CProperty::setValue(const Value& value) {
         default:
             break;
     }
-    if (m_value && typeid(*m_value) == typeid(value)) {
+    if (m_value && m_value->getRefCount() == 1 && typeid(*m_value) == typeid(value)) {
         m_value->assignFrom(value);
         return;
     }
@@ -172,7 +174,7 @@ void CProperty::setValue(const Value& value) {
 
 void CProperty::setDouble(double number) {
     ++m_changes;
-    if (m_value && m_value->kind() == Value::Kind::Double) {
+    if (m_value && m_value->kind() == Value::Kind::Double && m_value->getRefCount() == 1) {
         static_cast<DoubleValue&>(*m_value).set(number);
         return;
     }
@@ -181,7 +183,7 @@ void CProperty::setDouble(double number) {
 
 void CProperty::setInteger(int64_t number) {
     ++m_changes;
-    if (m_value && m_value->kind() == Value::Kind::Integer) {
+    if (m_value && m_value->kind() == Value::Kind::Integer && m_value->getRefCount() == 1) {
         static_cast<IntegerValue&>(*m_value).set(number);
         return;
     }
@@ -200,7 +202,8 @@ void CProperty::setText(std::u16string_view text) {
 }
 
 void CProperty::setValue(const char16_t* text) {
-    if (auto* s = dynamic_cast<StringValue*>(m_value.get())) {
+    ++m_changes;
+    if (auto* s = dynamic_cast<StringValue*>(m_value.get()); s && s->getRefCount() == 1) {
         s->set(String(text));
         return;
     }
@@ -214,6 +217,8 @@ void CProperty::adoptValue(Ptr<Value> value) {
 
 void CProperty::appendValue(const Value& value) {
     ++m_changes;
+    if (m_value && m_value->getRefCount() > 1 && m_value->asArray())
+        m_value = m_value->cloneValue();  // the adopted array someone else holds stays theirs
     if (ArrayValue* array = m_value ? m_value->asArray() : nullptr) {
         if (const ArrayValue* items = value.asArray()) {
             // Appending an array to itself reads from a copy.

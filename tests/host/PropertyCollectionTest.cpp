@@ -213,3 +213,33 @@ TEST(DataRecord, NodesFormATree) {
     EXPECT_EQ(record.getPropertyList()->getSize(), 0);
     EXPECT_THROW(root->getChild(1), InvalidIndexException);
 }
+
+// A value given to a property by adoption may still be held by the giver: later stores and edits
+// through the property must leave the giver's object alone.
+TEST(Property, AdoptedValuesHeldElsewhereAreNotChangedInPlace) {
+    CPropertyCollection list;
+    auto text = makePtr<StringValue>(String(u"mine"));
+    iProperty* p = list.defineAdopting(String(u"t"), text, 0);
+    p->setValue(StringValue(String(u"theirs")));
+    EXPECT_EQ(text->get().toUtf8(), "mine");
+    String now;
+    p->getValue().getText(now);
+    EXPECT_EQ(now.toUtf8(), "theirs");
+
+    auto numbers = makePtr<DoubleArrayValue>();
+    numbers->resize(1);
+    iProperty* q = list.defineAdopting(String(u"n"), numbers, 0);
+    q->getEditableValue().asArray()->resize(3);
+    EXPECT_EQ(numbers->getNumValues(), 1);
+    EXPECT_EQ(q->getValue().getNumValues(), 3);
+
+    auto more = makePtr<DoubleArrayValue>();
+    iProperty* r = list.defineAdopting(String(u"m"), more, 0);
+    r->appendValue(DoubleValue(5));
+    EXPECT_EQ(more->getNumValues(), 0);
+    auto number = makePtr<DoubleValue>(2.0);
+    iProperty* d = list.defineAdopting(String(u"d"), number, 0);
+    d->setDouble(7);
+    EXPECT_EQ(number->get(), 2.0);
+    EXPECT_EQ(d->getValue().getDouble(), 7);
+}
