@@ -376,6 +376,13 @@ bool isAscii(std::string_view bytes) noexcept {
     return (high & 0x8080808080808080ULL) == 0;
 }
 
+void widenAscii(std::string_view bytes, std::u16string& out) {
+    out.resize(bytes.size());
+    char16_t* to = out.data();
+    for (size_t i = 0; i < bytes.size(); ++i)
+        to[i] = char16_t(static_cast<unsigned char>(bytes[i]));
+}
+
 bool decodeUtf8(std::string_view bytes, std::u16string& out) {
     out.resize(bytes.size());
     char16_t* to = out.data();

@@ -94,6 +94,8 @@ class DelimitedParser {
 bool decodeUtf8(std::string_view bytes, std::u16string& out);
 // True when every byte is below 0x80.
 bool isAscii(std::string_view bytes) noexcept;
+// Replaces `out` with ASCII bytes as 16-bit text.
+void widenAscii(std::string_view bytes, std::u16string& out);
 
 // ---- Writing fields ----
 

@@ -310,6 +310,8 @@ void RecordReader::fillDelimited(DataRecord& record, const std::vector<Field>& f
         }
     }
     m_fields.resize(count);
+    // A record of ASCII alone (the common case) needs no UTF-8 decoding field by field.
+    const bool ascii = isAscii(m_raw);
     for (size_t i = 0; i < count; ++i) {
         CProperty& property = *m_filled[i];
         const Field& field = fields[i];
@@ -321,18 +323,18 @@ void RecordReader::fillDelimited(DataRecord& record, const std::vector<Field>& f
         // A column the script cannot see keeps whatever the property held: the writer gives the
         // field back as read.
         if (m_wanted[i]) {
-            input.number = fillField(property, field, i);
+            input.number = fillField(property, field, i, ascii);
         } else {
             input.number = false;
             // Still refused as elsewhere when it is not UTF-8.
-            if (!isAscii(field.content) && !decodeUtf8(field.content, m_text))
+            if (!ascii && !isAscii(field.content) && !decodeUtf8(field.content, m_text))
                 throw Exception(u"Field %d ('%ls') is not valid UTF-8", int32_t(i + 1), m_header[i]);
         }
         input.changes = property.changeCount();
     }
 }
 
-bool RecordReader::fillField(CProperty& property, const Field& field, size_t column) {
+bool RecordReader::fillField(CProperty& property, const Field& field, size_t column, bool ascii) {
     if (field.content.empty()) {
         // An empty field is a property without a value, unless it is a quoted empty text or texts
         // are all that is read.
@@ -350,6 +352,10 @@ bool RecordReader::fillField(CProperty& property, const Field& field, size_t col
                 property.setDouble(number->number);
             return true;
         }
+    }
+    if (ascii) {
+        widenAscii(field.content, property.editText());
+        return false;
     }
     if (!decodeUtf8(field.content, m_text))
         throw Exception(u"Field %d ('%ls') is not valid UTF-8", int32_t(column + 1), m_header[column]);

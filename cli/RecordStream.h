@@ -96,7 +96,7 @@ class RecordReader {
     void readHeader();
     void fillDelimited(DataRecord& record, const std::vector<Field>& fields);
     // Fills a property from a field; true when it read as a number.
-    bool fillField(CProperty& property, const Field& field, size_t column);
+    bool fillField(CProperty& property, const Field& field, size_t column, bool ascii);
     void fillJson(DataRecord& record, std::span<const JsonField> members);
     static void setJsonValue(CProperty& property, const JsonField& member);
     static std::string_view trimLineBreak(std::string_view text);

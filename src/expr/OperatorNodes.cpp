@@ -96,16 +96,27 @@ xrNegateExprImp::xrNegateExprImp(int32_t line, xrNodeRef operand)
 }
 
 xrConcatExprImp::xrConcatExprImp(int32_t line, xrNodeRef left, xrNodeRef right)
-    : xrStringExprImp(line), m_left(std::move(left)), m_right(std::move(right)) {
+    : xrStringExprImp(line),
+      m_left(std::move(left)),
+      m_right(std::move(right)),
+      m_leftIsConcat(dynamic_cast<xrConcatExprImp*>(m_left.get()) != nullptr) {
     SetDepth(xrDepthOver({m_left.get(), m_right.get()}));
 }
 
 const String& xrConcatExprImp::AsString(ExpressionContext& ctx) {
     String& text = GetString();
-    // The left text is copied before the right operand runs, which may change what it came from.
-    text.assign(m_left->AsString(ctx).view());
-    text.append(m_right->AsString(ctx).view());
+    text.assign(std::u16string_view());
+    appendTo(ctx, text);
     return text;
+}
+
+void xrConcatExprImp::appendTo(ExpressionContext& ctx, String& out) {
+    // The left text is copied before the right operand runs, which may change what it came from.
+    if (m_leftIsConcat)
+        static_cast<xrConcatExprImp*>(m_left.get())->appendTo(ctx, out);
+    else
+        out.append(m_left->AsString(ctx).view());
+    out.append(m_right->AsString(ctx).view());
 }
 
 void xrConcatExprImp::Evaluate(ExpressionContext& ctx) {

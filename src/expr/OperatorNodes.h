@@ -99,6 +99,10 @@ class xrConcatExprImp final : public xrStringExprImp {
     void ResetCalculated() override;
 
   private:
+    // Appends the texts of a chain `a . b . c` in order, without a text for each link.
+    void appendTo(strand::ExpressionContext& ctx, strand::String& out);
+
     xrNodeRef m_left;
     xrNodeRef m_right;
+    bool m_leftIsConcat;
 };

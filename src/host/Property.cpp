@@ -201,6 +201,13 @@ void CProperty::setText(std::u16string_view text) {
     m_value = makePtr<StringValue>(String(text));
 }
 
+std::u16string& CProperty::editText() {
+    ++m_changes;
+    if (!m_value || m_value->kind() != Value::Kind::String || m_value->getRefCount() != 1)
+        m_value = makePtr<StringValue>();
+    return static_cast<StringValue&>(*m_value).get().mutableStr();
+}
+
 void CProperty::setValue(const char16_t* text) {
     ++m_changes;
     if (auto* s = dynamic_cast<StringValue*>(m_value.get()); s && s->getRefCount() == 1) {

@@ -127,6 +127,9 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     // holds), or no value at all.
     void setInteger(int64_t number);
     void setText(std::u16string_view text);
+    // The property's own text to fill in place (a text value is made when it holds none, or holds one
+    // that is shared); counted as a change.
+    std::u16string& editText();
     void setNoValue() {
         ++m_changes;
         m_value = nullptr;

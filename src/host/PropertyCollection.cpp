@@ -343,7 +343,20 @@ iProperty* CPropertyCollection::findWithHint(const String& name, uint32_t folded
         if (candidate->nameHash() == foldedHash && String::equalFolded(candidate->name().view(), name.view()))
             return candidate;
     }
-    const int32_t i = findIndex(name);
+    int32_t i = -1;
+    if (m_properties.size() <= kLinearLimit) {
+        // The hash the caller knows settles most names without comparing them.
+        for (size_t k = 0; k < m_properties.size(); ++k) {
+            const CProperty* candidate = m_properties[k].get();
+            if (candidate->nameHash() == foldedHash &&
+                String::equalFolded(candidate->name().view(), name.view())) {
+                i = int32_t(k);
+                break;
+            }
+        }
+    } else {
+        i = findIndex(name);
+    }
     if (i < 0)
         return nullptr;
     hint = i;
