@@ -40,6 +40,8 @@ STRAND="${STRAND:-$ROOT/build/strand}"
 WORK="${PEERS_WORK_DIR:-/tmp/strand-peers}"
 RUNS="${PEERS_RUNS:-3}"
 RESULTS="${PEERS_RESULTS:-$ROOT/bench/peers-results.md}"
+# Taken before the results file is rewritten, which would make every tree look modified.
+SOURCE_REV="$(git -C "$ROOT" describe --always --dirty 2>/dev/null || echo 'unknown')"
 PEERS_ONLY=0
 
 usage() { sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '$d' | sed 's/^# \{0,1\}//'; }
@@ -346,7 +348,7 @@ cell() {    # cell TOOL WORKLOAD
 
 version_of() {
     case "$1" in
-        strand) echo "strand (source $(git -C "$ROOT" describe --always --dirty 2>/dev/null || echo 'unknown'))" ;;
+        strand) echo "strand (source $SOURCE_REV)" ;;
         lua)    lua5.4 -v 2>&1 | awk '{ print $1, $2; exit }' ;;
         mawk)   mawk -W version 2>&1 | awk '{ print $1, $2; exit }' ;;
         miller) mlr --version 2>&1 | awk '{ print "miller", $2; exit }' ;;
