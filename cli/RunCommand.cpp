@@ -7,6 +7,7 @@
 // with its message while the run goes on.
 
 #include <CLI/CLI.hpp>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -105,6 +106,14 @@ std::FILE* openOutput(const std::string& path) {
     if (!file)
         throw Exception(u"Cannot create %s: %s", path, std::strerror(errno));
     return file;
+}
+
+// True when both paths name one existing file.
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 size_t holdBytes() {
@@ -274,6 +283,15 @@ class Run {
         if (finalText)
             m_final = prepare(*finalText, *m_context, true, "--final");
 
+        // Opening an output truncates it: one that is also an input would be lost before it is read.
+        for (const std::string* output : {&m_options.output, &m_options.fail}) {
+            if (output->empty())
+                continue;
+            for (const InputSpec& input : inputs) {
+                if (input.path != "-" && sameFile(input.path, *output))
+                    throw Exception(u"%s is both an input and an output: write to another file", *output);
+            }
+        }
         m_reader = std::make_unique<RecordReader>(std::move(inputs), !m_options.noInfer);
         std::FILE* out = stdout;
         std::string outName = "standard output";
@@ -284,6 +302,9 @@ class Run {
         }
         m_writer = makeRecordWriter(outFormat, out, outName, columns, holdBytes());
         if (!m_options.fail.empty()) {
+            // The output exists by now, so a second name for it is seen too.
+            if (!m_options.output.empty() && sameFile(m_options.output, m_options.fail))
+                throw Exception(u"-o and --fail name the same file %s", m_options.fail);
             const Format failFormat = formatFromPath(m_options.fail).value_or(outFormat);
             m_failFile = openOutput(m_options.fail);
             m_failWriter = makeRecordWriter(failFormat, m_failFile, m_options.fail,
