@@ -3,6 +3,7 @@
 #include <simdjson.h>
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <vector>
 
@@ -228,9 +229,20 @@ void JsonReader::Impl::readMember(ondemand::field& field) {
     if (used == members.size())
         members.emplace_back();
     Member& member = members[used++];
-    member.name.clear();
-    if (!decodeString(field.key().raw(), end, member.name))
-        refuse(simdjson::STRING_ERROR);
+    // Objects in a row usually name their members alike: the same bytes give the same name.
+    const char* key = field.key().raw();
+    const size_t known = member.rawName.size();
+    const bool same = known > 0 && size_t(end - key) > known && key[known] == '"' &&
+                      std::memcmp(key, member.rawName.data(), known) == 0;
+    if (!same) {
+        member.name.clear();
+        member.rawName.clear();
+        if (!decodeString(key, end, member.name))
+            refuse(simdjson::STRING_ERROR);
+        const char* quote = static_cast<const char*>(std::memchr(key, '"', size_t(end - key)));
+        if (quote && std::memchr(key, '\\', size_t(quote - key)) == nullptr)
+            member.rawName.assign(key, size_t(quote - key));
+    }
     readValue(field.value(), member);
 }
 

@@ -46,6 +46,7 @@ struct JsonField {
     JsonScalar value;  // kind Array: the value is in `array`
     Ptr<Value> array;
     std::string_view raw;  // a number or text exactly as written (empty for other kinds)
+    std::string rawName;   // the name as written when it holds no escape (the reader's cache)
 
     // The value a property takes; null for a JSON null.
     Ptr<Value> toValue() const;

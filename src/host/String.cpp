@@ -41,9 +41,21 @@ void appendUtf8CodePoint(uint32_t cp, std::string& out) {
 }  // namespace
 
 void appendUtf8ToUtf16(std::string_view utf8, std::u16string& out) {
-    out.reserve(out.size() + utf8.size());
-    size_t i = 0;
     const size_t n = utf8.size();
+    // The leading run of ASCII (most texts hold nothing else) is widened in one go.
+    size_t i = 0;
+    while (i < n && static_cast<unsigned char>(utf8[i]) < 0x80)
+        ++i;
+    if (i > 0) {
+        const size_t at = out.size();
+        out.resize(at + i);
+        char16_t* to = out.data() + at;
+        for (size_t k = 0; k < i; ++k)
+            to[k] = char16_t(utf8[k]);
+        if (i == n)
+            return;
+    }
+    out.reserve(out.size() + (n - i));
     while (i < n) {
         unsigned char b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {

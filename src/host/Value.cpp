@@ -90,10 +90,12 @@ int Value::compareSameRank(const Value& other) const {
 }
 
 const ArrayValue* Value::asArray() const noexcept {
-    return dynamic_cast<const ArrayValue*>(this);
+    const Kind k = kind();
+    return k == Kind::Array || k == Kind::ByteArray ? static_cast<const ArrayValue*>(this) : nullptr;
 }
 ArrayValue* Value::asArray() noexcept {
-    return dynamic_cast<ArrayValue*>(this);
+    const Kind k = kind();
+    return k == Kind::Array || k == Kind::ByteArray ? static_cast<ArrayValue*>(this) : nullptr;
 }
 
 const NullValue& NullValue::instance() {

@@ -58,7 +58,8 @@ class Value : public virtual CountedObject {
         Kind k = kind();
         return k == Kind::Boolean || k == Kind::Integer || k == Kind::Double;
     }
-    // This value as an array, or null for scalars.
+    // This value as an array, or null for scalars. Told by kind(): every value of kind Array or
+    // ByteArray is an ArrayValue, and no other is.
     const ArrayValue* asArray() const noexcept;
     ArrayValue* asArray() noexcept;
 

@@ -116,6 +116,11 @@ expect "tsv to json lines" 0 $'{"a":1,"b":"x\\ty","c":"x\\ty!"}\n{"a":"\\\\N","b
 expect "json lines untouched" 0 \
 $'{"id":1,"tags":["x","y"],"n":null,"ok":true,"v":1.50,"k":2}\n{"id":2,"w":"é","k":4}' \
     "$strand" run -e 'k := id * 2' items.jsonl
+# Member names are remembered from one line to the next: names that change places, prefixes of
+# each other, and an escaped spelling of a name met before.
+expect "json member names from line to line" 0 \
+$'{"ab":1,"a":2,"c":1}\n{"a":3,"ab":4,"c":4}\n{"ab":5,"c":5}\n{"ab":6,"c":6}' \
+    bash -c "printf '{\"ab\":1,\"a\":2}\n{\"a\":3,\"ab\":4}\n{\"a\\\\u0062\":5}\n{\"ab\":6}\n' | \"$strand\" run --in jsonl -e 'c := ab'"
 expect "json lines to csv: union header, arrays joined by ;" 0 \
 $'id,tags,n,ok,v,w\n1,x;y,,true,1.50,\n2,,,,,é' \
     "$strand" run --out csv -e '@n := 1' items.jsonl

@@ -211,3 +211,27 @@ TEST(Value, CompareIsATotalOrder) {
     EXPECT_LT(IntegerValue(INT64_MAX - 1).compare(IntegerValue(INT64_MAX)), 0);
     EXPECT_LT(DoubleValue(9007199254740992.0).compare(IntegerValue(9007199254740993LL)), 0);
 }
+
+// asArray answers from the value's kind; it must agree with the class hierarchy for every class.
+TEST(Value, AsArrayAgreesWithTheClasses) {
+    std::vector<Ptr<Value>> values = {makePtr<NullValue>(),
+                                      makePtr<StringValue>(),
+                                      makePtr<DoubleValue>(1.0),
+                                      makePtr<IntegerValue>(1),
+                                      makePtr<BooleanValue>(true),
+                                      makePtr<StringArrayValue>(),
+                                      makePtr<DoubleArrayValue>(),
+                                      makePtr<IntegerArrayValue>(),
+                                      makePtr<BooleanArrayValue>(),
+                                      makePtr<ByteArrayValue>(),
+                                      makePtr<ValueArrayValue>(),
+                                      makePtr<BitsetValue>(),
+                                      makePtr<BitFingerprintValue>(),
+                                      makePtr<IntegerFingerprintValue>(),
+                                      makePtr<DoubleFingerprintValue>(),
+                                      makePtr<StringFingerprintValue>()};
+    for (const Ptr<Value>& value : values) {
+        SCOPED_TRACE(String(value->getClassName()).toUtf8());
+        EXPECT_EQ(value->asArray(), dynamic_cast<ArrayValue*>(value.get()));
+    }
+}
