@@ -1,6 +1,9 @@
 #include "RecordFormats.h"
 
 #include <bit>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -365,22 +368,39 @@ void DelimitedParser::finish(std::string_view window) {
 bool isAscii(std::string_view bytes) noexcept {
     const char* p = bytes.data();
     size_t n = bytes.size();
-    uint64_t high = 0;
+#ifdef __SSE2__
+    __m128i high = _mm_setzero_si128();
+    for (; n >= 16; p += 16, n -= 16)
+        high = _mm_or_si128(high, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    if (_mm_movemask_epi8(high) != 0)
+        return false;
+#endif
+    uint64_t word = 0;
     for (; n >= 8; p += 8, n -= 8) {
-        uint64_t word;
-        std::memcpy(&word, p, 8);
-        high |= word;
+        uint64_t eight;
+        std::memcpy(&eight, p, 8);
+        word |= eight;
     }
     for (; n > 0; ++p, --n)
-        high |= uint64_t(static_cast<unsigned char>(*p));
-    return (high & 0x8080808080808080ULL) == 0;
+        word |= uint64_t(static_cast<unsigned char>(*p));
+    return (word & 0x8080808080808080ULL) == 0;
 }
 
 void widenAscii(std::string_view bytes, std::u16string& out) {
     out.resize(bytes.size());
     char16_t* to = out.data();
-    for (size_t i = 0; i < bytes.size(); ++i)
-        to[i] = char16_t(static_cast<unsigned char>(bytes[i]));
+    const char* from = bytes.data();
+    size_t i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= bytes.size(); i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 8), _mm_unpackhi_epi8(chunk, zero));
+    }
+#endif
+    for (; i < bytes.size(); ++i)
+        to[i] = char16_t(static_cast<unsigned char>(from[i]));
 }
 
 bool decodeUtf8(std::string_view bytes, std::u16string& out) {
@@ -490,6 +510,19 @@ void appendUtf8(std::u16string_view text, TextBuffer& out) {
     char* to = out.reserve(text.size() * 3);
     char* const begin = to;
     size_t i = 0;
+#ifdef __SSE2__
+    // Runs of ASCII sixteen units at a time.
+    const __m128i high = _mm_set1_epi16(short(0xFF80));
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 8));
+        const __m128i any = _mm_and_si128(_mm_or_si128(a, b), high);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(any, _mm_setzero_si128())) != 0xFFFF)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(a, b));
+        to += 16;
+    }
+#endif
     // Runs of ASCII four units at a time.
     for (; i + 4 <= text.size(); i += 4) {
         uint64_t units;

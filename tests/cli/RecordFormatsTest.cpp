@@ -223,7 +223,7 @@ namespace {
 
 // The scanners work eight bytes at a time: put what they look for at every offset of a word.
 TEST(WordScans, FindWhatTheyLookForAtEveryOffset) {
-    for (size_t at = 0; at < 20; ++at) {
+    for (size_t at = 0; at < 40; ++at) {
         SCOPED_TRACE(at);
         const std::string head(at, 'x');
         EXPECT_EQ(records(Format::Csv, head + ",yyyyyyyyyy\n"),
@@ -238,6 +238,14 @@ TEST(WordScans, FindWhatTheyLookForAtEveryOffset) {
         TextBuffer out;
         appendUtf8(std::u16string(at, u'x') + u"\u00e9tail-of-text", out);
         EXPECT_EQ(out.view(), head + "\xC3\xA9" + "tail-of-text");
+        TextBuffer high;
+        appendUtf8(std::u16string(at, u'x') + u"\u0141tail-of-text", high);
+        EXPECT_EQ(high.view(), head + "\xC5\x81" + "tail-of-text");
+        EXPECT_TRUE(isAscii(head + "tail-of-text-long-enough"));
+        EXPECT_FALSE(isAscii(head + "\x80" + "tail-of-text-long-enough"));
+        std::u16string widened;
+        widenAscii(head + "0123456789abcdefghij", widened);
+        EXPECT_EQ(widened, std::u16string(at, u'x') + u"0123456789abcdefghij");
     }
 }
 
