@@ -1,25 +1,7 @@
 #!/usr/bin/env bash
 # strand check: messages on standard output, one per line; exit 1 for errors, 0 otherwise
 # (warnings alone still print); 2 for input it cannot read.
-set -u
-strand="$1"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-
-expect() {  # expect NAME STATUS EXPECTED_OUTPUT COMMAND...
-    local name="$1" status="$2" expected="$3"
-    shift 3
-    local out code
-    out=$("$@" 2>"$tmp/err")
-    code=$?
-    if [ "$code" != "$status" ] || [ "$out" != "$expected" ]; then
-        echo "FAIL $name: exit $code (wanted $status)"
-        echo "--- got:"; printf '%s\n' "$out"; cat "$tmp/err"
-        echo "--- wanted:"; printf '%s\n' "$expected"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
 expect "clean text" 0 "" "$strand" check -e 'x := 1; y := x + 2'
 expect "syntax error" 1 "line 1:8: expecting EOF, found ';'" "$strand" check -e 'x := 1;;'
@@ -41,8 +23,4 @@ expect "invalid UTF-8" 2 "" "$strand" check "$tmp/bad.ss"
 expect "missing file" 2 "" "$strand" check "$tmp/none.ss"
 expect "no script" 2 "" "$strand" check
 
-if [ $failures -ne 0 ]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "all strand check cases passed"
+finish "strand check"

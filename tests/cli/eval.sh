@@ -2,36 +2,7 @@
 # strand eval: the result on standard output, then with --print-record the record and the globals as
 # JSON; exit 1 when the script fails while it runs, 2 when it does not parse or the command line or its
 # JSON cannot be used.
-set -u
-strand="$1"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-
-expect() {  # expect NAME STATUS EXPECTED_OUTPUT COMMAND...
-    local name="$1" status="$2" expected="$3"
-    shift 3
-    local out code
-    out=$("$@" 2>"$tmp/err")
-    code=$?
-    if [ "$code" != "$status" ] || [ "$out" != "$expected" ]; then
-        echo "FAIL $name: exit $code (wanted $status)"
-        echo "--- got:"; printf '%s\n' "$out"; cat "$tmp/err"
-        echo "--- wanted:"; printf '%s\n' "$expected"
-        failures=$((failures + 1))
-    fi
-}
-
-expect_error() {  # expect_error NAME STATUS TEXT_IN_STANDARD_ERROR COMMAND...
-    local name="$1" status="$2" text="$3"
-    shift 3
-    expect "$name" "$status" "" "$@"
-    if ! grep -qF -- "$text" "$tmp/err"; then
-        echo "FAIL $name: standard error lacks: $text"
-        cat "$tmp/err"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 
 # Results, asked for in each form.
 expect "arithmetic" 0 "7" "$strand" eval -e '1 + 2 * 3'
@@ -89,8 +60,4 @@ expect_error "unknown form" 2 "bogus" "$strand" eval --as bogus -e '1'
 expect_error "no script" 2 "FILE or -e" "$strand" eval
 expect_error "missing file" 2 "Cannot open" "$strand" eval "$tmp/none.ss"
 
-if [ $failures -ne 0 ]; then
-    echo "$failures failure(s)"
-    exit 1
-fi
-echo "all strand eval cases passed"
+finish "strand eval"

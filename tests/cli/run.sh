@@ -2,44 +2,8 @@
 # strand run: records through a script in each format, untouched fields written back as read, type
 # inference, the union header, init and final scripts, filters, both error modes, and the functions
 # table. Each case compares standard output (and, where it matters, standard error or a file).
-set -u
-strand="$1"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/harness.sh"
 cd "$tmp"
-failures=0
-
-expect() {  # expect NAME STATUS EXPECTED_OUTPUT COMMAND...
-    local name="$1" status="$2" expected="$3"
-    shift 3
-    local out code
-    out=$("$@" 2>"$tmp/err")
-    code=$?
-    if [ "$code" != "$status" ] || [ "$out" != "$expected" ]; then
-        echo "FAIL $name: exit $code (wanted $status)"
-        echo "--- got:"; printf '%s\n' "$out"; cat "$tmp/err"
-        echo "--- wanted:"; printf '%s\n' "$expected"
-        failures=$((failures + 1))
-    fi
-}
-
-expect_stderr() {  # expect_stderr NAME TEXT: the last command's standard error contains TEXT
-    if ! grep -qF -- "$2" "$tmp/err"; then
-        echo "FAIL $1: standard error lacks: $2"
-        cat "$tmp/err"
-        failures=$((failures + 1))
-    fi
-}
-
-expect_file() {  # expect_file NAME FILE EXPECTED
-    local got
-    got=$(cat "$2")
-    if [ "$got" != "$3" ]; then
-        echo "FAIL $1: $2 holds:"; printf '%s\n' "$got"
-        echo "--- wanted:"; printf '%s\n' "$3"
-        failures=$((failures + 1))
-    fi
-}
 
 # --- fixtures ----------------------------------------------------------------------------------
 
@@ -255,8 +219,4 @@ t = json.load(sys.stdin)
 print(len(t), t[0][\"name\"], t[0][\"min\"], t[0][\"max\"])'"
 fi
 
-if [ "$failures" != 0 ]; then
-    echo "$failures failures"
-    exit 1
-fi
-echo "all run cases passed"
+finish "strand run"
