@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "RecordFormats.h"
 #include "host/ArrayValues.h"
 #include "host/Exception.h"
 #include "host/Format.h"
@@ -100,8 +101,7 @@ bool decodeString(const char* p, const char* end, String& out) {
     std::u16string& units = out.mutableStr();
     while (p < end) {
         const char* run = p;
-        while (p < end && *p != '"' && *p != '\\')
-            ++p;
+        p = findEither(p, end, '"', '\\');
         appendUtf8ToUtf16(std::string_view(run, size_t(p - run)), units);
         if (p == end)
             return false;

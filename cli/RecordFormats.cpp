@@ -14,8 +14,30 @@ namespace strand::cli {
 
 namespace {
 
+using detail::bytesEqual;
+using detail::load8;
+
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// The position after the run of decimal digits that starts at `i`.
+size_t skipDigits(std::string_view text, size_t i) {
+    while (i < text.size() && isDigit(text[i]))
+        ++i;
+    return i;
+}
+
+// The position after an exponent (e or E, an optional sign, digits) at `i`, `i` itself when there is
+// none there, npos when the e has no digits.
+size_t skipExponent(std::string_view text, size_t i) {
+    if (i == text.size() || (text[i] != 'e' && text[i] != 'E'))
+        return i;
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    const size_t end = skipDigits(text, i);
+    return end == i ? std::string_view::npos : end;
 }
 
 bool endsWith(std::string_view text, std::string_view suffix) {
@@ -29,35 +51,6 @@ bool endsWith(std::string_view text, std::string_view suffix) {
             return false;
     }
     return true;
-}
-
-// Word-at-a-time scanning: a byte of `word` equal to `c` becomes 0x80 in the result, every other
-// byte 0 (exact, no false positives).
-constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-constexpr uint64_t kOnes = 0x0101010101010101ULL;
-
-inline uint64_t bytesEqual(uint64_t word, char c) {
-    const uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
-}
-
-inline uint64_t load8(const char* p) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    return word;
-}
-
-// The first of `a` or `b` in [p, end), or end.
-const char* findEither(const char* p, const char* end, char a, char b) {
-    while (end - p >= 8) {
-        const uint64_t word = load8(p);
-        if (const uint64_t hit = bytesEqual(word, a) | bytesEqual(word, b))
-            return p + (std::countr_zero(hit) >> 3);
-        p += 8;
-    }
-    while (p < end && *p != a && *p != b)
-        ++p;
-    return p;
 }
 
 // True when the text holds a comma, a quote, a carriage return or a line feed.
@@ -126,36 +119,24 @@ std::optional<FieldNumber> readNumber(std::string_view text) {
     if (i < n && (text[i] == '+' || text[i] == '-'))
         ++i;
     const size_t digitsBegin = i;
-    while (i < n && isDigit(text[i]))
-        ++i;
+    i = skipDigits(text, i);
     const size_t integerDigits = i - digitsBegin;
     size_t fractionDigits = 0;
     bool point = false;
     if (i < n && text[i] == '.') {
         point = true;
-        ++i;
-        while (i < n && isDigit(text[i])) {
-            ++i;
-            ++fractionDigits;
-        }
+        const size_t fractionBegin = i + 1;
+        i = skipDigits(text, fractionBegin);
+        fractionDigits = i - fractionBegin;
     }
     if (integerDigits == 0 && fractionDigits == 0)
         return std::nullopt;
     // 007 and 00.5 are codes.
     if (integerDigits > 1 && text[digitsBegin] == '0')
         return std::nullopt;
-    bool exponent = false;
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        exponent = true;
-        ++i;
-        if (i < n && (text[i] == '+' || text[i] == '-'))
-            ++i;
-        const size_t exponentBegin = i;
-        while (i < n && isDigit(text[i]))
-            ++i;
-        if (i == exponentBegin)
-            return std::nullopt;
-    }
+    const size_t exponentAt = i;
+    i = skipExponent(text, i);
+    const bool exponent = i != exponentAt;
     if (i != n)
         return std::nullopt;
     // from_chars takes no plus sign.
@@ -570,30 +551,14 @@ bool isJsonNumber(std::string_view text) {
         ++i;
     if (i == n || !isDigit(text[i]))
         return false;
-    if (text[i] == '0') {
-        ++i;
-    } else {
-        while (i < n && isDigit(text[i]))
-            ++i;
-    }
+    i = text[i] == '0' ? i + 1 : skipDigits(text, i);
     if (i < n && text[i] == '.') {
-        ++i;
-        const size_t begin = i;
-        while (i < n && isDigit(text[i]))
-            ++i;
+        const size_t begin = i + 1;
+        i = skipDigits(text, begin);
         if (i == begin)
             return false;
     }
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < n && (text[i] == '+' || text[i] == '-'))
-            ++i;
-        const size_t begin = i;
-        while (i < n && isDigit(text[i]))
-            ++i;
-        if (i == begin)
-            return false;
-    }
+    i = skipExponent(text, i);
     return i == n;
 }
 

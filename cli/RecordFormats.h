@@ -14,6 +14,7 @@
 // else. Reading never changes the text: the field's own text travels with it (see RecordStream.h).
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -92,6 +93,36 @@ class DelimitedParser {
 // Decodes strict UTF-8 into 16-bit text, replacing `out`; false (out undefined) when the bytes are not
 // UTF-8 (overlong forms, encoded surrogates and code points above U+10FFFF included).
 bool decodeUtf8(std::string_view bytes, std::u16string& out);
+namespace detail {
+// Word-at-a-time scanning: a byte of `word` equal to `c` becomes 0x80 in the result, every other
+// byte 0 (exact, no false positives).
+inline constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+inline constexpr uint64_t kOnes = 0x0101010101010101ULL;
+
+inline uint64_t bytesEqual(uint64_t word, char c) {
+    const uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+inline uint64_t load8(const char* p) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
+}  // namespace detail
+
+// The first of `a` or `b` in [p, end), or end; eight bytes at a time.
+inline const char* findEither(const char* p, const char* end, char a, char b) {
+    while (end - p >= 8) {
+        const uint64_t word = detail::load8(p);
+        if (const uint64_t hit = detail::bytesEqual(word, a) | detail::bytesEqual(word, b))
+            return p + (std::countr_zero(hit) >> 3);
+        p += 8;
+    }
+    while (p < end && *p != a && *p != b)
+        ++p;
+    return p;
+}
 // True when every byte is below 0x80.
 bool isAscii(std::string_view bytes) noexcept;
 // Replaces `out` with ASCII bytes as 16-bit text.

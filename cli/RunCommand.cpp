@@ -301,6 +301,8 @@ class Run {
             outName = m_options.output;
         }
         m_writer = makeRecordWriter(outFormat, out, outName, columns, holdBytes());
+        // The one format every writer writes, if they agree.
+        std::optional<Format> written = outFormat;
         if (!m_options.fail.empty()) {
             // The output exists by now, so a second name for it is seen too.
             if (!m_options.output.empty() && sameFile(m_options.output, m_options.fail))
@@ -309,11 +311,13 @@ class Run {
             m_failFile = openOutput(m_options.fail);
             m_failWriter = makeRecordWriter(failFormat, m_failFile, m_options.fail,
                                             failFormat == outFormat ? columns : std::nullopt, holdBytes());
+            if (failFormat != outFormat)
+                written.reset();
         }
         m_skip = m_options.onError == "skip";
 
         // Columns the script never names are written back as read without becoming values, when
-        // every writer writes the input's format.
+        // the writers write the input's format.
         std::optional<std::vector<String>> named;
         if (!m_script->GetVariables()->callsFunctions) {
             named.emplace();
@@ -322,9 +326,6 @@ class Run {
                     named->push_back(variable->GetName());
             }
         }
-        std::optional<Format> written = outFormat;
-        if (m_failWriter && formatFromPath(m_options.fail).value_or(outFormat) != outFormat)
-            written.reset();
         m_reader->setNamedProperties(std::move(named), written);
     }
 

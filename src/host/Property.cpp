@@ -123,7 +123,7 @@ Value& CProperty::getEditableRawValue() {
     ++m_changes;
     if (!m_value)
         m_value = makePtr<NullValue>();
-    else if (m_value->getRefCount() > 1)
+    else if (valueShared())
         m_value = m_value->cloneValue();  // an adopted value someone else still holds stays theirs
     return *m_value;
 }
@@ -134,7 +134,7 @@ void CProperty::setValue(const Value& value) {
     ++m_changes;
     // The common scalar stores change the value in place.
     const Value::Kind kind = value.kind();
-    if (m_value && m_value->kind() == kind && m_value->getRefCount() == 1) {
+    if (m_value && m_value->kind() == kind && !valueShared()) {
         switch (kind) {
             case Value::Kind::Double:
                 static_cast<DoubleValue&>(*m_value).set(static_cast<const DoubleValue&>(value).get());
@@ -165,7 +165,7 @@ void CProperty::setValue(const Value& value) {
         default:
             break;
     }
-    if (m_value && m_value->getRefCount() == 1 && typeid(*m_value) == typeid(value)) {
+    if (m_value && !valueShared() && typeid(*m_value) == typeid(value)) {
         m_value->assignFrom(value);
         return;
     }
@@ -174,8 +174,8 @@ void CProperty::setValue(const Value& value) {
 
 void CProperty::setDouble(double number) {
     ++m_changes;
-    if (m_value && m_value->kind() == Value::Kind::Double && m_value->getRefCount() == 1) {
-        static_cast<DoubleValue&>(*m_value).set(number);
+    if (auto* own = ownValue<DoubleValue>(Value::Kind::Double)) {
+        own->set(number);
         return;
     }
     static_cast<DoubleValue&>(useInline(Value::Kind::Double)).set(number);
@@ -183,8 +183,8 @@ void CProperty::setDouble(double number) {
 
 void CProperty::setInteger(int64_t number) {
     ++m_changes;
-    if (m_value && m_value->kind() == Value::Kind::Integer && m_value->getRefCount() == 1) {
-        static_cast<IntegerValue&>(*m_value).set(number);
+    if (auto* own = ownValue<IntegerValue>(Value::Kind::Integer)) {
+        own->set(number);
         return;
     }
     static_cast<IntegerValue&>(useInline(Value::Kind::Integer)).set(number);
@@ -194,8 +194,8 @@ void CProperty::setText(std::u16string_view text) {
     ++m_changes;
     // The text value is reused when only this property holds it, so that refilling a property
     // record after record keeps its storage.
-    if (m_value && m_value->kind() == Value::Kind::String && m_value->getRefCount() == 1) {
-        static_cast<StringValue&>(*m_value).get().assign(text);
+    if (auto* own = ownValue<StringValue>(Value::Kind::String)) {
+        own->get().assign(text);
         return;
     }
     m_value = makePtr<StringValue>(String(text));
@@ -203,15 +203,18 @@ void CProperty::setText(std::u16string_view text) {
 
 std::u16string& CProperty::editText() {
     ++m_changes;
-    if (!m_value || m_value->kind() != Value::Kind::String || m_value->getRefCount() != 1)
+    StringValue* own = ownValue<StringValue>(Value::Kind::String);
+    if (!own) {
         m_value = makePtr<StringValue>();
-    return static_cast<StringValue&>(*m_value).get().mutableStr();
+        own = static_cast<StringValue*>(m_value.get());
+    }
+    return own->get().mutableStr();
 }
 
 void CProperty::setValue(const char16_t* text) {
     ++m_changes;
-    if (auto* s = dynamic_cast<StringValue*>(m_value.get()); s && s->getRefCount() == 1) {
-        s->set(String(text));
+    if (auto* own = ownValue<StringValue>(Value::Kind::String)) {
+        own->set(String(text));
         return;
     }
     m_value = makePtr<StringValue>(String(text));
@@ -224,7 +227,7 @@ void CProperty::adoptValue(Ptr<Value> value) {
 
 void CProperty::appendValue(const Value& value) {
     ++m_changes;
-    if (m_value && m_value->getRefCount() > 1 && m_value->asArray())
+    if (valueShared() && m_value->asArray())
         m_value = m_value->cloneValue();  // the adopted array someone else holds stays theirs
     if (ArrayValue* array = m_value ? m_value->asArray() : nullptr) {
         if (const ArrayValue* items = value.asArray()) {

@@ -170,6 +170,17 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     void makeInline(Value::Kind kind);
     void destroyInline() noexcept;
     Value& inlineValue() noexcept;
+    // Whether someone besides this property holds its value (a value it adopted): such a value is
+    // copied before it changes. The inline value is never anyone else's, whatever its count says.
+    bool valueShared() noexcept {
+        return m_value && m_value->getRefCount() > 1 && m_value.get() != &inlineValue();
+    }
+    // The value when it is of `kind` and this property's alone: one to change in place.
+    template <typename V>
+    V* ownValue(Value::Kind kind) noexcept {
+        return m_value && m_value->kind() == kind && !valueShared() ? static_cast<V*>(m_value.get())
+                                                                    : nullptr;
+    }
 
     Value::Kind m_inlineKind = Value::Kind::Double;
     Inline m_inline;

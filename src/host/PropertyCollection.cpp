@@ -67,16 +67,21 @@ iProperty* CPropertyCollection::find(const String& name) const {
     return i < 0 ? nullptr : m_properties[size_t(i)].get();
 }
 
+int32_t CPropertyCollection::findLinear(const String& name, uint32_t foldedHash) const {
+    // The hash settles most names without comparing them.
+    for (size_t i = 0; i < m_properties.size(); ++i) {
+        const CProperty* candidate = m_properties[i].get();
+        if (candidate->nameHash() == foldedHash && String::equalFolded(candidate->name().view(), name.view()))
+            return int32_t(i);
+    }
+    return -1;
+}
+
 int32_t CPropertyCollection::findIndex(const String& name) const {
     if (name.isNull())
         return -1;
-    if (m_properties.size() <= kLinearLimit) {
-        for (size_t i = 0; i < m_properties.size(); ++i) {
-            if (m_properties[i]->getName().equalsIgnoreCase(name))
-                return int32_t(i);
-        }
-        return -1;
-    }
+    if (m_properties.size() <= kLinearLimit)
+        return findLinear(name, name.hashIgnoreCase());
     if (m_indexDirty)
         rebuildIndex();
     auto it = m_index->find(name);
@@ -343,20 +348,8 @@ iProperty* CPropertyCollection::findWithHint(const String& name, uint32_t folded
         if (candidate->nameHash() == foldedHash && String::equalFolded(candidate->name().view(), name.view()))
             return candidate;
     }
-    int32_t i = -1;
-    if (m_properties.size() <= kLinearLimit) {
-        // The hash the caller knows settles most names without comparing them.
-        for (size_t k = 0; k < m_properties.size(); ++k) {
-            const CProperty* candidate = m_properties[k].get();
-            if (candidate->nameHash() == foldedHash &&
-                String::equalFolded(candidate->name().view(), name.view())) {
-                i = int32_t(k);
-                break;
-            }
-        }
-    } else {
-        i = findIndex(name);
-    }
+    const int32_t i = m_properties.size() <= kLinearLimit && !name.isNull() ? findLinear(name, foldedHash)
+                                                                            : findIndex(name);
     if (i < 0)
         return nullptr;
     hint = i;

@@ -182,6 +182,8 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     iProperty* append(Ptr<CProperty> property);
     void detachAll() noexcept;
     void rebuildIndex() const;
+    // The position of the name in a small collection, by its folded hash first; -1 when it is not there.
+    int32_t findLinear(const String& name, uint32_t foldedHash) const;
 
     std::vector<Ptr<CProperty>> m_properties;
     // Properties removed lately, kept to be made again: a record refilled again and again, with what
