@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "host/Codecs.h"
 #include "host/Util.h"
 
 using strand::String;
@@ -22,16 +23,6 @@ xrNumberLiteralExprImp::xrNumberLiteralExprImp(int32_t line, const String& text)
 }
 
 namespace {
-
-int hexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
 
 bool isOctal(char16_t c) {
     return c >= u'0' && c <= u'7';
@@ -93,8 +84,8 @@ String xrStringLiteralExprImp::resolveEscapes(const String& text) {
                 const int most = c == u'x' ? 2 : 4;
                 unsigned code = 0;
                 int digits = 0;
-                while (digits < most && i + 1 < n && hexValue(text[i + 1]) >= 0) {
-                    code = code * 16 + unsigned(hexValue(text[++i]));
+                while (digits < most && i + 1 < n && strand::util::hexValue(text[i + 1]) >= 0) {
+                    code = code * 16 + unsigned(strand::util::hexValue(text[++i]));
                     ++digits;
                 }
                 out.append(digits ? char16_t(code) : c);

@@ -15,16 +15,6 @@ constexpr char16_t kDaylightAlphabet[] = u".+0123456789ABCDEFGHIJKLMNOPQRSTUVWXY
 
 // ---- Hexadecimal
 
-int hexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
-
 bool isHexSpace(char16_t c) {
     return c == u' ' || (c >= u'\t' && c <= u'\r');
 }
@@ -250,6 +240,16 @@ bool isReserved(uint8_t b) {
 }
 
 }  // namespace
+
+int hexValue(char16_t c) noexcept {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    return -1;
+}
 
 void Hex::Encode(const Array<uint8_t>& bytes, String& out) {
     out = String::empty();

@@ -13,6 +13,9 @@
 
 namespace strand::util {
 
+// The value of a hexadecimal digit (either case), or -1 for any other character.
+int hexValue(char16_t c) noexcept;
+
 // Byte arrays as hexadecimal text: two digits per byte, upper case when encoding.
 struct Hex {
     static void Encode(const Array<uint8_t>& bytes, String& out);
