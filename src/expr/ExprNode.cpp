@@ -12,6 +12,11 @@ void xrValueExprImp::DoesSomethingCheck() const {
     throw error(u"Statement doesn't appear to do anything.");
 }
 
+void xrValueExprImp::throwTextTooLong(const char16_t* operation) const {
+    throw error(u"The text built by %ls would be longer than %lld characters, the most a text may hold.",
+                operation, static_cast<long long>(strand::kMaxTextLength));
+}
+
 xrExpressionVariableInterface* xrValueExprImp::GetVariable(ExpressionContext&) {
     return nullptr;
 }

@@ -52,6 +52,13 @@ class xrValueExprImp : public xrCounted {
     int32_t GetDepth() const noexcept { return m_depth; }
     void SetDepth(int32_t depth) noexcept { m_depth = depth; }
 
+    // Raises, naming the operation ("'.'", "format"), when a text it builds would grow to `length`
+    // code units, past strand::kMaxTextLength.
+    void checkTextLength(size_t length, const char16_t* operation) const {
+        if (length > strand::kMaxTextLength) [[unlikely]]
+            throwTextTooLong(operation);
+    }
+
     // The message of a script error: "line N, " and the formatted text.
     template <typename... A>
     strand::Exception error(const char16_t* format, const A&... args) const {
@@ -60,6 +67,8 @@ class xrValueExprImp : public xrCounted {
     }
 
   private:
+    [[noreturn]] void throwTextTooLong(const char16_t* operation) const;
+
     int32_t m_line;
     int32_t m_depth = 1;
 };

@@ -51,9 +51,9 @@ class xrFunctionFactory {
     // The node of one call, after these checks in order: the name is known; the number of arguments
     // fits the bounds; the function has a factory. Each failure raises strand::Exception with the
     // line of the call and the name as written.
-    static xrRefCount<xrValueExprImp> GetFunctionByName(const strand::String& name, int32_t line,
-                                                        xrExpressionVariableFactory& variables,
-                                                        const strand::Ptr<xrBasicExpressionListImp>& arguments);
+    static xrRefCount<xrValueExprImp> GetFunctionByName(
+        const strand::String& name, int32_t line, xrExpressionVariableFactory& variables,
+        const strand::Ptr<xrBasicExpressionListImp>& arguments);
 };
 
 namespace strand::detail {

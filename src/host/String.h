@@ -13,6 +13,10 @@
 
 namespace strand {
 
+// The most code units a text made by a script may hold: an operation that would pass it fails with a
+// message instead of exhausting memory.
+inline constexpr size_t kMaxTextLength = size_t(1) << 28;
+
 // A to Z onto a to z; nothing else is folded.
 template <typename C>
 constexpr C foldAsciiCase(C c) noexcept {

@@ -1,177 +1,23 @@
-// Runs the evaluation cases of tests/scripts/*.eval: each script is parsed and evaluated once, and its
-// result, its failure, or the properties it leaves must be exactly those listed.
-//   eval: <script>                 the case
-//   double|int|text|bool|null|texts|doubles|ints: <name> <value>   a record property ('|' separates
-//                                  elements of the array kinds); prefixed "global-" for a global
-//   norecord:                      evaluate without a data record
-//   as: value|string|number|bool|none   the operation asked (value by default)
-//   value: <text>                  the expected result text
-//   error: <text>                  the expected failure (the whole message block)
-//   parse-error: <text>            the expected failure of the parse
-//   after: <name> <text>           a record property's text after the run ("global-after" for a global,
-//                                  "missing" as the text for a property that must not exist)
+// One test per case file of tests/scripts/*.eval, named after the file, so that `ctest -R strings`
+// runs the cases of one family and a failure names the file and the case.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "CaseFile.h"
-#include "expr/Exceptions.h"
-#include "host/ArrayValues.h"
-#include "host/Util.h"
-#include "parser/ExpressionParser.h"
-
-using namespace strand;
+#include "EvalCases.h"
 
 namespace {
 
-Ptr<Value> valueOf(const std::string& kind, const String& text) {
-    if (kind == "double")
-        return makePtr<DoubleValue>(util::stringToDouble(text.view()));
-    if (kind == "int")
-        return makePtr<IntegerValue>(*util::parseInteger(text.view()));
-    if (kind == "text")
-        return makePtr<StringValue>(text);
-    if (kind == "bool")
-        return makePtr<BooleanValue>(text == u"true");
-    Array<String> parts = util::splitText(text, u"|");
-    if (kind == "texts")
-        return makePtr<StringArrayValue>(parts.vector());
-    if (kind == "doubles" || kind == "ints") {
-        Ptr<ArrayValue> array = kind == "ints" ? Ptr<ArrayValue>(makePtr<IntegerArrayValue>())
-                                               : Ptr<ArrayValue>(makePtr<DoubleArrayValue>());
-        for (const String& part : parts)
-            array->appendElement(StringValue(part));
-        return array;
-    }
-    return nullptr;
+class ScriptFile : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ScriptFile, EveryCaseGivesItsResult) {
+    strand::test::runEvalCaseFile(GetParam());
 }
 
-// Applies a property directive; false when the key is not one.
-bool defineProperty(const test::Directive& d, iPropertyCollection& record, iPropertyCollection& globals) {
-    std::string kind = d.key;
-    iPropertyCollection* target = &record;
-    if (kind.starts_with("global-")) {
-        kind = kind.substr(7);
-        target = &globals;
-    }
-    const size_t blank = d.text.find(u' ');
-    const String name = d.text.substr(0, blank);
-    const String text = blank == String::npos ? String(u"") : d.text.substr(blank + 1);
-    if (kind == "null") {
-        target->define(name, 0);
-        return true;
-    }
-    Ptr<Value> value = valueOf(kind, text);
-    if (!value)
-        return false;
-    target->define(name, *value, 0);
-    return true;
-}
-
-std::string textOf(const String& s) {
-    return test::escape(s);
-}
-
-struct Outcome {
-    std::string value;
-    std::string error;
-    bool parsed = true;
-};
-
-Outcome run(const test::ScriptCase& c, ComponentContext& component, DataRecord& record) {
-    Outcome out;
-    Ptr<xrExpressionListImp> script;
-    try {
-        script = xrExpressionParser::ParseExpression(c.script, &component);
-    } catch (const Exception& e) {
-        out.parsed = false;
-        out.error = textOf(e.getErrorMessageBlock());
-        return out;
-    }
-    bool noRecord = false;
-    std::string as = "value";
-    for (const auto& d : c.directives) {
-        if (d.key == "norecord")
-            noRecord = true;
-        if (d.key == "as")
-            as = d.text.toUtf8();
-    }
-    ExpressionContext ctx(&component, noRecord ? nullptr : static_cast<iDataRecord*>(&record));
-    try {
-        if (as == "value")
-            out.value = textOf(script->getValue(ctx).toString());
-        if (as == "string")
-            out.value = textOf(script->getString(ctx));
-        if (as == "number")
-            out.value = textOf(doubleToString(script->getDouble(ctx)));
-        if (as == "bool")
-            out.value = script->getBool(ctx) ? "true" : "false";
-        if (as == "none")
-            script->evaluate(ctx);
-    } catch (const Exception& e) {
-        out.error = textOf(e.getErrorMessageBlock());
-    }
-    return out;
-}
-
-std::string propertyText(iPropertyCollection& list, const String& name) {
-    iProperty* p = list.find(name);
-    return p ? textOf(p->getValue().toString()) : std::string("missing");
-}
-
-void runFile(const std::string& path) {
-    auto cases = test::readCases(path, {"eval"});
-    ASSERT_FALSE(cases.empty()) << path;
-    for (const auto& c : cases) {
-        ComponentContext component;
-        DataRecord record;
-        for (const auto& d : c.directives)
-            defineProperty(d, *record.getPropertyList(), *component.getGlobalProperties());
-        const Outcome out = run(c, component, record);
-        const std::string where = c.where() + "\neval: " + textOf(c.script);
-        bool expectation = false;
-        for (const auto& d : c.directives) {
-            const std::string want = textOf(d.text);
-            if (d.key == "value") {
-                expectation = true;
-                EXPECT_EQ(out.error, "") << where;
-                EXPECT_EQ(out.value, want) << where;
-            } else if (d.key == "error") {
-                expectation = true;
-                EXPECT_TRUE(out.parsed) << where << "\nparse failed: " << out.error;
-                EXPECT_EQ(out.error, want) << where;
-            } else if (d.key == "parse-error") {
-                expectation = true;
-                EXPECT_FALSE(out.parsed) << where;
-                EXPECT_EQ(out.error, want) << where;
-            } else if (d.key == "after" || d.key == "global-after") {
-                expectation = true;
-                const size_t blank = d.text.find(u' ');
-                iPropertyCollection& list =
-                    d.key == "after" ? *record.getPropertyList() : *component.getGlobalProperties();
-                EXPECT_EQ(propertyText(list, d.text.substr(0, blank)),
-                          textOf(blank == String::npos ? String(u"") : d.text.substr(blank + 1)))
-                    << where << "\nproperty " << textOf(d.text.substr(0, blank));
-            } else if (d.key == "ok") {
-                expectation = true;
-                EXPECT_EQ(out.error, "") << where;
-            }
-        }
-        EXPECT_TRUE(expectation) << where << ": a case needs an expectation";
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Eval, ScriptFile, ::testing::ValuesIn(strand::test::evalCaseFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return std::filesystem::path(info.param).stem().string();
+                         });
 
 }  // namespace
-
-TEST(EvalCases, EveryCaseGivesItsResult) {
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(STRAND_TEST_DATA_DIR "/scripts")) {
-        if (entry.path().extension() != ".eval")
-            continue;
-        SCOPED_TRACE(entry.path().filename().string());
-        runFile(entry.path().string());
-        ++files;
-    }
-    EXPECT_GT(files, 0);
-}
