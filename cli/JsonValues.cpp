@@ -2,9 +2,10 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "RecordFormats.h"
@@ -115,6 +116,20 @@ bool decodeString(const char* p, const char* end, String& out) {
 
 using Scalar = JsonScalar;
 
+// The text of an array of scalars read without error, from its '[' to its ']'.
+std::string_view arrayText(const char* open, const char* end) {
+    const char* p = open + 1;
+    while (p < end && *p != ']') {
+        if (*p++ != '"')
+            continue;
+        // Inside a string: a quote ends it unless a backslash escapes it.
+        while (p < end && *p != '"')
+            p += *p == '\\' ? 2 : 1;
+        ++p;
+    }
+    return std::string_view(open, size_t(std::min(p + 1, end) - open));
+}
+
 // The kinds of an array's elements decide its class.
 Ptr<Value> makeArray(const std::vector<Scalar>& items) {
     ArrayValue::checkSize(int64_t(items.size()));
@@ -133,6 +148,11 @@ Ptr<Value> makeArray(const std::vector<Scalar>& items) {
             out.push_back(element(item));
         return out;
     };
+    // Doubles only when every integer among them is a double exactly; values of their own kinds else.
+    for (const Scalar& item : items) {
+        if (item.kind == Kind::Integer && !isExactDouble(item.integer))
+            numbers = false;
+    }
     if (integers)
         return makePtr<IntegerArrayValue>(collect([](const Scalar& s) { return s.integer; }));
     if (numbers)
@@ -259,7 +279,9 @@ void JsonReader::Impl::readValue(ondemand::value& value, Member& member) {
             name);
     if (type == ondemand::json_type::array) {
         member.value.kind = Kind::Array;
+        const char* open = value.raw_json_token().data();
         member.array = readArray(value, name);
+        member.raw = arrayText(open, end);
         return;
     }
     if (type == ondemand::json_type::number || type == ondemand::json_type::string) {
@@ -321,14 +343,31 @@ void JsonReader::Impl::readScalar(ondemand::value& value, ondemand::json_type ty
 }
 
 // Integers that fit 64 bits become integers; other integers and every other number become doubles.
+// A number too large for a double (1e400) keeps its text: it becomes a text, and goes back out as the
+// number it was when the script leaves it alone.
 void JsonReader::Impl::readNumber(ondemand::value& value, const String& name, Scalar& out) {
+    std::string_view raw = value.raw_json_token();
+    while (!raw.empty() &&
+           (raw.back() == ' ' || raw.back() == '\t' || raw.back() == '\n' || raw.back() == '\r' ||
+            raw.back() == ',' || raw.back() == ']' || raw.back() == '}'))
+        raw.remove_suffix(1);
     ondemand::number_type type;
-    check(value.get_number_type().get(type), name);
-    if (type == ondemand::number_type::signed_integer && !value.get_int64().get(out.integer)) {
+    simdjson::error_code error = value.get_number_type().get(type);
+    if (!error && type == ondemand::number_type::signed_integer && !value.get_int64().get(out.integer)) {
         out.kind = Kind::Integer;
         return;
     }
-    check(value.get_double().get(out.number), name);
+    if (!error)
+        error = value.get_double().get(out.number);
+    if (error == simdjson::NUMBER_ERROR) {
+        if (!isJsonNumber(raw))
+            throw Exception(
+                formatCut(u"In the member '%ls': %s is not a number as JSON writes numbers", name, raw));
+        out.kind = Kind::String;
+        out.text = String::fromAscii(raw);
+        return;
+    }
+    check(error, name);
     out.kind = Kind::Double;
 }
 

@@ -249,17 +249,12 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
                 return Status::Record;
             }
             if (c == '\r') {
-                if (i + 1 == n) {
-                    if (!atEnd)
-                        return Status::NeedMore;
-                    m_consumed = n;
-                    return Status::Record;
-                }
-                if (window[i + 1] == '\n') {
-                    m_consumed = i + 2;
-                    ++m_lines;
-                    return Status::Record;
-                }
+                if (i + 1 == n && !atEnd)
+                    return Status::NeedMore;
+                // CRLF or a lone CR.
+                m_consumed = i + 1 < n && window[i + 1] == '\n' ? i + 2 : i + 1;
+                ++m_lines;
+                return Status::Record;
             }
             // The rest of the line goes with the record that cannot be read.
             const void* lineEnd = std::memchr(window.data() + i, '\n', n - i);
@@ -269,14 +264,12 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
             m_lines += lineEnd ? 1 : 0;
             throw Exception(u"Text follows the closing quote of field %d", int32_t(m_spans.size()));
         }
-        const size_t j = size_t(findEither(window.data() + i, window.data() + n, ',', '\n') - window.data());
-        if (j == n && !atEnd)
+        const size_t j =
+            size_t(findAny(window.data() + i, window.data() + n, ',', '\n', '\r') - window.data());
+        // A CR at the end of the window may be the first half of a CRLF.
+        if ((j == n || (j + 1 == n && window[j] == '\r')) && !atEnd)
             return Status::NeedMore;
-        size_t end = j;
-        // CRLF ends a record as LF does.
-        if (end > i && window[end - 1] == '\r' && (j == n || window[j] == '\n'))
-            --end;
-        m_spans.push_back(Span{i, end, i, end, false, false});
+        m_spans.push_back(Span{i, j, i, j, false, false});
         if (j == n) {
             m_consumed = n;
             return Status::Record;
@@ -285,21 +278,23 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
             i = j + 1;
             continue;
         }
-        m_consumed = j + 1;
+        // LF, CRLF or a lone CR ends the record.
+        m_consumed = window[j] == '\r' && j + 1 < n && window[j + 1] == '\n' ? j + 2 : j + 1;
         ++m_lines;
         return Status::Record;
     }
 }
 
 DelimitedParser::Status DelimitedParser::parseTsv(std::string_view window, bool atEnd) {
-    const void* found = std::memchr(window.data(), '\n', window.size());
-    if (!found && !atEnd)
+    const size_t n = window.size();
+    // A TSV field holds no raw line break: LF, CRLF or a lone CR ends the record.
+    const size_t lineEnd = size_t(findEither(window.data(), window.data() + n, '\n', '\r') - window.data());
+    if ((lineEnd == n || (lineEnd + 1 == n && window[lineEnd] == '\r')) && !atEnd)
         return Status::NeedMore;
-    size_t lineEnd = found ? size_t(static_cast<const char*>(found) - window.data()) : window.size();
-    m_consumed = found ? lineEnd + 1 : lineEnd;
-    m_lines = found ? 1 : 0;
-    if (lineEnd > 0 && window[lineEnd - 1] == '\r')
-        --lineEnd;
+    m_consumed = lineEnd == n                                                                ? n
+                 : window[lineEnd] == '\r' && lineEnd + 1 < n && window[lineEnd + 1] == '\n' ? lineEnd + 2
+                                                                                             : lineEnd + 1;
+    m_lines = lineEnd == n ? 0 : 1;
     size_t i = 0;
     for (;;) {
         const void* tab = std::memchr(window.data() + i, '\t', lineEnd - i);

@@ -3,9 +3,10 @@
 // splitting CSV and TSV records into fields, reading a field as a number, and writing fields back.
 //
 // CSV follows RFC 4180: fields separated by commas, a field in double quotes may hold commas, quotes
-// (doubled) and line breaks; records end with LF or CRLF. A quote inside an unquoted field is taken as
-// it stands. TSV fields are separated by tabs and hold no quoting; the escapes \t, \n, \r and \\ stand
-// for a tab, a line feed, a carriage return and a backslash (any other backslash is kept as it is).
+// (doubled) and line breaks; records end with LF, CRLF or a lone CR (as old spreadsheets write them). A quote
+// inside an unquoted field is taken as it stands. TSV fields are separated by tabs, records end as CSV
+// records do, and fields hold no quoting; the escapes \t, \n, \r and \\ stand for a tab, a line feed, a
+// carriage return and a backslash (any other backslash is kept as it is).
 //
 // Numbers. An unquoted CSV field or a TSV field reads as an integer when it is an optional sign and
 // decimal digits that fit 64 bits, and as a number when it is an optional sign, digits with a decimal
@@ -120,6 +121,19 @@ inline const char* findEither(const char* p, const char* end, char a, char b) {
         p += 8;
     }
     while (p < end && *p != a && *p != b)
+        ++p;
+    return p;
+}
+// The first of `a`, `b` or `c` in [p, end), or end; eight bytes at a time.
+inline const char* findAny(const char* p, const char* end, char a, char b, char c) {
+    while (end - p >= 8) {
+        const uint64_t word = detail::load8(p);
+        if (const uint64_t hit =
+                detail::bytesEqual(word, a) | detail::bytesEqual(word, b) | detail::bytesEqual(word, c))
+            return p + (std::countr_zero(hit) >> 3);
+        p += 8;
+    }
+    while (p < end && *p != a && *p != b && *p != c)
         ++p;
     return p;
 }

@@ -18,7 +18,7 @@ xrNumberLiteralExprImp::xrNumberLiteralExprImp(int32_t line, const String& text)
     }
     // Overflow and total underflow are refused; a subnormal number is a number.
     if (used != text.length() || std::isinf(m_number) || (m_number == 0.0 && nonZeroDigits)) {
-        throw strand::Exception(u"Numerical value is outside of legal range: %ls", text);
+        throw strand::Exception(strand::formatCut(u"Numerical value is outside of legal range: %ls", text));
     }
 }
 

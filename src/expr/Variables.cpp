@@ -38,22 +38,6 @@ const char16_t* collectionName(int32_t scope) {
     }
 }
 
-// The array class that holds several values of the class of `sample`.
-strand::Ptr<strand::ArrayValue> arrayOf(const Value& sample) {
-    switch (sample.kind()) {
-        case Value::Kind::String:
-            return strand::makePtr<strand::StringArrayValue>();
-        case Value::Kind::Double:
-            return strand::makePtr<strand::DoubleArrayValue>();
-        case Value::Kind::Integer:
-            return strand::makePtr<strand::IntegerArrayValue>();
-        case Value::Kind::Boolean:
-            return strand::makePtr<strand::BooleanArrayValue>();
-        default:
-            return strand::makePtr<strand::ValueArrayValue>();
-    }
-}
-
 const String& emptyText() {
     static const String empty(u"");
     return empty;
@@ -253,14 +237,18 @@ void xrExpressionVariableImp::InsertValue(ExpressionContext& ctx, const Value& v
             u"of the range",
             position, m_name, count);
     }
-    if (strand::ArrayValue* array = property->getEditableValue().asArray()) {
-        array->insertElement(int32_t(position - 1), value);
-        return;
+    strand::ArrayValue* array = property->getEditableValue().asArray();
+    strand::Ptr<strand::ArrayValue> made;
+    if (!array) {
+        made = strand::ArrayValue::newFor(count ? property->getValue() : value);
+        made->assignFrom(property->getValue());
+        array = made.get();
     }
-    strand::Ptr<strand::ArrayValue> array = arrayOf(count ? property->getValue() : value);
-    array->assignFrom(property->getValue());
-    array->insertElement(int32_t(position - 1), value);
-    property->adoptValue(array);
+    if (strand::Ptr<strand::ArrayValue> wider =
+            array->storeExactly(strand::ArrayValue::Store::Insert, int32_t(position - 1), value))
+        made = wider;
+    if (made)
+        property->adoptValue(made);
 }
 
 void xrExpressionVariableImp::RemoveValue(ExpressionContext& ctx, int64_t position) {
@@ -295,7 +283,7 @@ void xrExpressionVariableImp::Resize(ExpressionContext& ctx, int64_t size) {
         array->resize(int32_t(size));
         return;
     }
-    strand::Ptr<strand::ArrayValue> array = arrayOf(property->getValue());
+    strand::Ptr<strand::ArrayValue> array = strand::ArrayValue::newFor(property->getValue());
     array->assignFrom(property->getValue());
     array->resize(int32_t(size));
     property->adoptValue(array);
@@ -315,17 +303,25 @@ void xrExpressionIndexedVariableImp::Reset() {
     m_index->Reset();
 }
 
+int64_t xrExpressionIndexedVariableImp::positionOf(double index) {
+    // Script indices count from 1; 2.9 addresses the second value and 0.5 the first. An index outside
+    // the 32-bit range (NaN and the infinities among them) is -2147483648, as every truncated script
+    // number is, and so is shown in the range message.
+    if (!(index > -2147483649.0 && index < 2147483648.0))
+        return int64_t(INT32_MIN) - 1;
+    return int64_t(index - 1.0);
+}
+
 strand::Exception xrExpressionIndexedVariableImp::indexError(const char16_t* text) const {
     return strand::Exception(String(text));
 }
 
-strand::ArrayValue& xrExpressionIndexedVariableImp::element(ExpressionContext& ctx, int64_t& position,
-                                                            bool forStore) {
-    // Script indices count from 1; 2.9 addresses the second value.
-    position = strand::truncToInt32(m_index->AsDouble(ctx) - 1.0);
+iProperty* xrExpressionIndexedVariableImp::locate(ExpressionContext& ctx, int64_t& position, bool forStore) {
+    position = positionOf(m_index->AsDouble(ctx));
     auto* plain = dynamic_cast<xrExpressionVariableImp*>(m_base.get());
     iProperty* property = plain ? plain->Find(ctx) : nullptr;
-    strand::ArrayValue* array = property ? property->getEditableValue().asArray() : nullptr;
+    // Reads leave the value as it is (a property only read goes back out as it came in).
+    const strand::ArrayValue* array = property ? property->getValue().asArray() : nullptr;
     if (!array) {
         if (forStore && property)
             throw indexError(u"xrExpressionIndexedVariableImp::SetRaw  Property value must be an Array");
@@ -339,31 +335,35 @@ strand::ArrayValue& xrExpressionIndexedVariableImp::element(ExpressionContext& c
         throw m_index->error(u"Variable '%ls': Index (%lld) out of range [1-%d].", m_base->GetName(),
                              position + 1, array->getSize());
     }
-    return *array;
+    return property;
+}
+
+const strand::ArrayValue& xrExpressionIndexedVariableImp::element(ExpressionContext& ctx, int64_t& position) {
+    return *locate(ctx, position, false)->getValue().asArray();
 }
 
 double xrExpressionIndexedVariableImp::GetDouble(ExpressionContext& ctx) {
     int64_t p;
-    strand::ArrayValue& array = element(ctx, p, false);
+    const strand::ArrayValue& array = element(ctx, p);
     return array.getElementDouble(int32_t(p));
 }
 
 bool xrExpressionIndexedVariableImp::GetBool(ExpressionContext& ctx) {
     int64_t p;
-    strand::ArrayValue& array = element(ctx, p, false);
+    const strand::ArrayValue& array = element(ctx, p);
     return array.getElementBool(int32_t(p));
 }
 
 const String& xrExpressionIndexedVariableImp::GetString(ExpressionContext& ctx) {
     int64_t p;
-    strand::ArrayValue& array = element(ctx, p, false);
+    const strand::ArrayValue& array = element(ctx, p);
     array.getElementText(int32_t(p), m_text);
     return m_text.isNull() ? emptyText() : m_text;
 }
 
 const Value& xrExpressionIndexedVariableImp::GetValue(ExpressionContext& ctx) {
     int64_t p;
-    strand::ArrayValue& array = element(ctx, p, false);
+    const strand::ArrayValue& array = element(ctx, p);
     m_element = array.getElement(int32_t(p));
     return *m_element;
 }
@@ -378,8 +378,13 @@ void xrExpressionIndexedVariableImp::SetString(ExpressionContext& ctx, const Str
 
 void xrExpressionIndexedVariableImp::SetValue(ExpressionContext& ctx, const Value& value) {
     int64_t p;
-    strand::ArrayValue& array = element(ctx, p, true);
-    array.setElement(int32_t(p), value);
+    iProperty* property = locate(ctx, p, true);
+    strand::ArrayValue& array = *property->getEditableValue().asArray();
+    // A value the elements cannot hold unchanged changes the array's class, as a store changes the
+    // class of a scalar.
+    if (strand::Ptr<strand::ArrayValue> wider =
+            array.storeExactly(strand::ArrayValue::Store::Set, int32_t(p), value))
+        property->adoptValue(wider);
 }
 
 void xrExpressionIndexedVariableImp::AppendString(ExpressionContext&, const String&) {
@@ -396,7 +401,7 @@ bool xrExpressionIndexedVariableImp::IsDefined(ExpressionContext& ctx) {
     const strand::ArrayValue* array = property ? property->getValue().asArray() : nullptr;
     if (!array)
         return false;
-    const int64_t p = strand::truncToInt32(m_index->AsDouble(ctx) - 1.0);
+    const int64_t p = positionOf(m_index->AsDouble(ctx));
     return p >= 0 && p < array->getSize();
 }
 

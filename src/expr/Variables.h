@@ -227,9 +227,13 @@ class xrExpressionIndexedVariableImp final : public xrExpressionVariableInterfac
     }
 
   private:
-    // The vector and the 0-based position of the element, checked.
-    strand::ArrayValue& element(strand::ExpressionContext& ctx, int64_t& position, bool forStore);
+    // The property holding the vector and the 0-based position of the element, checked.
+    strand::iProperty* locate(strand::ExpressionContext& ctx, int64_t& position, bool forStore);
+    // The vector to read an element of.
+    const strand::ArrayValue& element(strand::ExpressionContext& ctx, int64_t& position);
     strand::Exception indexError(const char16_t* text) const;
+    // The 0-based position an index number names.
+    static int64_t positionOf(double index);
 
     xrVariableRef m_base;
     xrNodeRef m_index;

@@ -87,25 +87,29 @@ xrRefCount<xrValueExprImp> xrFunctionFactory::GetFunctionByName(
     const strand::Ptr<xrBasicExpressionListImp>& arguments) {
     const Entry* entry = Find(name);
     if (!entry)
-        throw strand::Exception(u"line %ld, Unknown function '%ls' found in expression.", line, name);
+        throw strand::Exception(
+            strand::formatCut(u"line %ld, Unknown function '%ls' found in expression.", line, name));
     const int32_t count = int32_t(arguments->Size());
     if (entry->maxArgs == -1) {
         if (count < entry->minArgs) {
-            throw strand::Exception(u"line %ld, The function '%ls' requires %ld or more parameters.", line,
-                                    name, entry->minArgs);
+            throw strand::Exception(
+                strand::formatCut(u"line %ld, The function '%ls' requires %ld or more parameters.", line,
+                                  name, entry->minArgs));
         }
     } else if (entry->minArgs == entry->maxArgs) {
         if (count != entry->minArgs) {
-            throw strand::Exception(u"line %ld, The function '%ls' requires %ld parameters.", line, name,
-                                    entry->minArgs);
+            throw strand::Exception(strand::formatCut(
+                u"line %ld, The function '%ls' requires %ld parameters.", line, name, entry->minArgs));
         }
     } else if (count < entry->minArgs || count > entry->maxArgs) {
-        throw strand::Exception(u"line %ld, The function '%ls' requires %ld to %ld parameters.", line, name,
-                                entry->minArgs, entry->maxArgs);
+        throw strand::Exception(
+            strand::formatCut(u"line %ld, The function '%ls' requires %ld to %ld parameters.", line, name,
+                              entry->minArgs, entry->maxArgs));
     }
     if (!entry->factory) {
-        throw strand::Exception(
-            u"line %ld, The function function '%ls' has not been implemented.  Contact Halvorn.", line, name);
+        throw strand::Exception(strand::formatCut(
+            u"line %ld, The function function '%ls' has not been implemented.  Contact Halvorn.", line,
+            name));
     }
     return entry->factory(line, variables, arguments);
 }

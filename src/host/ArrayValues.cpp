@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <optional>
 
 #include "host/BitsetValue.h"
 #include "host/Codecs.h"
@@ -45,6 +47,85 @@ int ArrayValue::compareSameRank(const Value& other) const {
             return c;
     }
     return (getSize() > o.getSize()) - (getSize() < o.getSize());
+}
+
+Ptr<ArrayValue> ArrayValue::newFor(const Value& sample) {
+    switch (sample.kind()) {
+        case Kind::String:
+            return makePtr<StringArrayValue>();
+        case Kind::Double:
+            return makePtr<DoubleArrayValue>();
+        case Kind::Integer:
+            return makePtr<IntegerArrayValue>();
+        case Kind::Boolean:
+            return makePtr<BooleanArrayValue>();
+        default:
+            return makePtr<ValueArrayValue>();
+    }
+}
+
+Ptr<ArrayValue> ArrayValue::storeExactly(Store how, int32_t i, const Value& value) {
+    if (how == Store::Set)
+        checkIndex(i);
+    else
+        checkInsert(i);
+    if (holdsExactly(value)) {
+        if (how == Store::Set)
+            setElement(i, value);
+        else
+            insertElement(i, value);
+        return nullptr;
+    }
+    const ClassTag& tag = getClassTag();
+    const bool plain = &tag == &IntegerArrayValue::Tag || &tag == &DoubleArrayValue::Tag ||
+                       &tag == &StringArrayValue::Tag || &tag == &BooleanArrayValue::Tag;
+    if (!plain) {
+        String text;
+        value.getText(text);
+        throw Exception(u"The value '%ls' cannot be stored in a %ls without changing it", text,
+                        getClassName());
+    }
+    // Integers and a number: doubles, when every integer that stays is a double exactly.
+    Ptr<ArrayValue> wider = makePtr<ValueArrayValue>();
+    if (&tag == &IntegerArrayValue::Tag && value.kind() == Kind::Double) {
+        const auto& integers = static_cast<const IntegerArrayValue&>(*this).items();
+        bool exact = true;
+        for (size_t k = 0; exact && k < integers.size(); ++k)
+            exact = (how == Store::Set && k == size_t(i)) || isExactDouble(integers[k]);
+        if (exact)
+            wider = makePtr<DoubleArrayValue>();
+    }
+    wider->resize(getSize());
+    for (int32_t k = 0; k < getSize(); ++k) {
+        if (how != Store::Set || k != i)
+            wider->setElement(k, *getElement(k));
+    }
+    if (how == Store::Set)
+        wider->setElement(i, value);
+    else
+        wider->insertElement(i, value);
+    return wider;
+}
+
+bool DoubleElement::holds(const Value& v) {
+    if (v.kind() == Value::Kind::Double)
+        return true;
+    return v.kind() == Value::Kind::Integer && isExactDouble(v.getInteger());
+}
+
+bool IntegerElement::holds(const Value& v) {
+    if (v.kind() == Value::Kind::Integer)
+        return true;
+    return v.kind() == Value::Kind::Double && exactInteger(v.getDouble()).has_value();
+}
+
+bool ByteElement::holds(const Value& v) {
+    std::optional<int64_t> integer;
+    if (v.kind() == Value::Kind::Integer)
+        integer = v.getInteger();
+    else if (v.kind() == Value::Kind::Double)
+        integer = exactInteger(v.getDouble());
+    return integer && *integer >= 0 && *integer <= 255;
 }
 
 String StringElement::fromValue(const Value& v) {

@@ -41,6 +41,21 @@ class ArrayValue : public Value {
     void appendElement(const Value& value) { insertElement(getSize(), value); }
     // A new scalar of the element class (a null value for value arrays).
     virtual Ptr<Value> newElement() const = 0;
+    // Whether an element can hold the value unchanged (setElement and insertElement convert it to the
+    // element class otherwise: 1.5 into integers would be 1).
+    virtual bool holdsExactly(const Value& value) const = 0;
+
+    enum class Store { Set, Insert };
+    // Stores (Set) or inserts (Insert) the value at i without changing it. When the elements hold it
+    // unchanged the store happens here and the result is null. Otherwise this array is left as it was
+    // and the result is a new array of a class that holds the value and every element unchanged
+    // (integers become doubles while each stays exact, anything else values of any class), with the
+    // value stored: the caller puts it in this array's place. Bytes and fingerprints keep their class:
+    // a value they cannot hold raises.
+    Ptr<ArrayValue> storeExactly(Store how, int32_t i, const Value& value);
+    // The array class for several values of the class of `sample` (values of any class for classes
+    // with no array of their own).
+    static Ptr<ArrayValue> newFor(const Value& sample);
 
     void appendText(String& out) const override;
     double getDouble() const override { return getSize() ? getElementDouble(0) : 0.0; }
@@ -62,6 +77,7 @@ struct StringElement {
     using Elem = String;
     static Elem fromValue(const Value& v);
     static Elem fromArray(const ArrayValue& a, int32_t i);
+    static bool holds(const Value& v) { return v.kind() == Value::Kind::String; }
     static Ptr<Value> toValue(const Elem& e);
     static void appendText(const Elem& e, String& out) { out.append(e.view()); }
     static double toDouble(const Elem& e);
@@ -72,6 +88,7 @@ struct DoubleElement {
     using Elem = double;
     static Elem fromValue(const Value& v) { return v.getDouble(); }
     static Elem fromArray(const ArrayValue& a, int32_t i) { return a.getElementDouble(i); }
+    static bool holds(const Value& v);
     static Ptr<Value> toValue(Elem e);
     static void appendText(Elem e, String& out);
     static double toDouble(Elem e) { return e; }
@@ -82,6 +99,7 @@ struct IntegerElement {
     using Elem = int64_t;
     static Elem fromValue(const Value& v) { return v.getInteger(); }
     static Elem fromArray(const ArrayValue& a, int32_t i) { return a.getElementInteger(i); }
+    static bool holds(const Value& v);
     static Ptr<Value> toValue(Elem e);
     static void appendText(Elem e, String& out);
     static double toDouble(Elem e) { return double(e); }
@@ -92,6 +110,7 @@ struct BooleanElement {
     using Elem = uint8_t;  // 0 or 1
     static Elem fromValue(const Value& v) { return v.getBool() ? 1 : 0; }
     static Elem fromArray(const ArrayValue& a, int32_t i) { return a.getElementBool(i) ? 1 : 0; }
+    static bool holds(const Value& v) { return v.kind() == Value::Kind::Boolean; }
     static Ptr<Value> toValue(Elem e);
     static void appendText(Elem e, String& out) { out.append(e ? u"true" : u"false"); }
     static double toDouble(Elem e) { return e ? 1.0 : 0.0; }
@@ -104,6 +123,7 @@ struct ByteElement {
     static Elem fromArray(const ArrayValue& a, int32_t i) {
         return Elem(uint64_t(a.getElementInteger(i)) & 0xFF);
     }
+    static bool holds(const Value& v);
     static Ptr<Value> toValue(Elem e);
     static void appendText(Elem e, String& out);
     static double toDouble(Elem e) { return double(e); }
@@ -162,6 +182,7 @@ class TypedArrayValue : public ArrayValue {
         m_items.erase(m_items.begin() + i);
     }
     Ptr<Value> newElement() const override { return Traits::toValue(Elem()); }
+    bool holdsExactly(const Value& value) const override { return Traits::holds(value); }
 
     void assignFrom(const Value& source) override {
         if (&source == this)
@@ -284,6 +305,7 @@ class ValueArrayValue final : public ArrayValue {
     void insertElement(int32_t i, const Value& value) override;
     void removeElement(int32_t i) override;
     Ptr<Value> newElement() const override;
+    bool holdsExactly(const Value&) const override { return true; }
     void assignFrom(const Value& source) override;
     Ptr<Value> cloneValue() const override;
 

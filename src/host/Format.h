@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -78,6 +79,19 @@ String formatString(const F& fmt, const A&... args) {
     return formatText(fmt, std::span<const FormatArg>(list, sizeof...(A)));
 }
 
+// Messages about a script's own text are cut after this many code units, so that a huge name or
+// literal is not echoed whole.
+inline constexpr size_t kMessageCut = 127;
+
+// formatString, cut after kMessageCut code units.
+template <typename F, typename... A>
+String formatCut(const F& fmt, const A&... args) {
+    String text = formatString(fmt, args...);
+    if (text.length() > kMessageCut)
+        text.resize(kMessageCut);
+    return text;
+}
+
 // The shortest digits that read back to the same double, written without an exponent when the
 // number lies between 1e-7 and 1e21 in magnitude (1000000, 0.000001, 123.25) and with one otherwise
 // (1e+21, 9.5e-08, 5e-324); NaN, Infinity and -Infinity for the others. `buffer` holds at least
@@ -101,6 +115,20 @@ constexpr int64_t truncToInt64(double x) noexcept {
     if (!(x >= -9223372036854775808.0 && x < 9223372036854775808.0))
         return INT64_MIN;
     return static_cast<int64_t>(x);
+}
+
+// Whether a double holds the integer exactly (every integer up to 2^53 in magnitude, and some beyond).
+constexpr bool isExactDouble(int64_t i) noexcept {
+    const double d = double(i);
+    return d >= -9223372036854775808.0 && d < 9223372036854775808.0 && static_cast<int64_t>(d) == i;
+}
+
+// The integer an integral double within the 64-bit range stands for; nothing for any other double.
+constexpr std::optional<int64_t> exactInteger(double d) noexcept {
+    if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0) ||
+        static_cast<double>(static_cast<int64_t>(d)) != d)
+        return std::nullopt;
+    return static_cast<int64_t>(d);
 }
 
 }  // namespace strand

@@ -8,26 +8,6 @@
 
 namespace strand {
 
-namespace {
-
-// The array class that holds several values of a scalar's class.
-Ptr<ArrayValue> arrayFor(const Value& scalar) {
-    switch (scalar.kind()) {
-        case Value::Kind::String:
-            return makePtr<StringArrayValue>();
-        case Value::Kind::Double:
-            return makePtr<DoubleArrayValue>();
-        case Value::Kind::Integer:
-            return makePtr<IntegerArrayValue>();
-        case Value::Kind::Boolean:
-            return makePtr<BooleanArrayValue>();
-        default:
-            return makePtr<ValueArrayValue>();
-    }
-}
-
-}  // namespace
-
 CProperty::CProperty(const CProperty& other)
     : Object(),
       CountedObject(),
@@ -229,31 +209,35 @@ void CProperty::appendValue(const Value& value) {
     ++m_changes;
     if (valueShared() && m_value->asArray())
         m_value = m_value->cloneValue();  // the adopted array someone else holds stays theirs
-    if (ArrayValue* array = m_value ? m_value->asArray() : nullptr) {
-        if (const ArrayValue* items = value.asArray()) {
-            // Appending an array to itself reads from a copy.
-            Ptr<Value> copy = items == array ? value.cloneValue() : nullptr;
-            const ArrayValue* source = copy ? copy->asArray() : items;
-            for (int32_t i = 0; i < source->getSize(); ++i)
-                array->appendElement(*source->getElement(i));
-            return;
-        }
-        array->appendElement(value);
-        return;
-    }
     if (!m_value || m_value->kind() == Value::Kind::Null) {
         setValue(value);
         return;
     }
-    Ptr<ArrayValue> array = arrayFor(*m_value);
-    array->appendElement(*m_value);
-    if (const ArrayValue* items = value.asArray()) {
-        for (int32_t i = 0; i < items->getSize(); ++i)
-            array->appendElement(*items->getElement(i));
+    Ptr<ArrayValue> array;
+    if (ArrayValue* own = m_value->asArray()) {
+        array.reset(own);
     } else {
-        array->appendElement(value);
+        array = ArrayValue::newFor(*m_value);
+        array->appendElement(*m_value);
+        m_value = array;
     }
-    m_value = array;
+    // Each element goes in unchanged: an array that cannot hold it gives way to a wider one.
+    auto append = [&](const Value& element) {
+        if (Ptr<ArrayValue> wider =
+                array->storeExactly(ArrayValue::Store::Insert, array->getSize(), element)) {
+            array = wider;
+            m_value = wider;
+        }
+    };
+    if (const ArrayValue* items = value.asArray()) {
+        // Appending an array to itself reads from a copy.
+        Ptr<Value> copy = items == array.get() ? value.cloneValue() : nullptr;
+        const ArrayValue* source = copy ? copy->asArray() : items;
+        for (int32_t i = 0; i < source->getSize(); ++i)
+            append(*source->getElement(i));
+        return;
+    }
+    append(value);
 }
 
 void CProperty::appendValue(const char16_t* text) {

@@ -9,7 +9,8 @@ using strand::String;
 using strand::parser::tokenText;
 
 xrNodeRef xrBuildParserBase::limit(xrNodeRef node) const {
-    if (node && node->GetDepth() > kMaxTreeDepth) {
+    // A leaf is depth 1 and no operation: the operations are the levels above the leaves.
+    if (node && node->GetDepth() - 1 > kMaxTreeDepth) {
         throw strand::Exception(
             u"line %d, The statement is too deeply nested: more than %d operations depend on one another. "
             u"Split it "

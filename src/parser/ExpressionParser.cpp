@@ -42,8 +42,7 @@ auto runParse(Lexer& lexer, Parser& parser, Start start) {
     try {
         return start();
     } catch (const antlr::TokenStreamRecognitionException& e) {
-        parser.reportError(strand::parser::positionPrefix(e.getLine(), e.getColumn()) +
-                           lexer.describeLexicalError(e.getLine(), e.getColumn()).view());
+        parser.reportError(lexer.lexicalErrorMessage(e.getLine(), e.getColumn()));
     } catch (const antlr::RecognitionException& e) {
         parser.reportError(parser.describe(e));
     } catch (const antlr::ANTLRException& e) {

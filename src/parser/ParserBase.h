@@ -52,33 +52,37 @@ class xrParserBase : public antlr::LLkParser {
     // The message of a nesting that went too deep.
     static strand::String nestingMessage(int line);
 
-    // Counts one level for the life of a rule invocation.
+    // Counts one level of nesting for the life of a rule invocation (when `counts`). Every recursion of
+    // the grammars passes through a counted rule, so the bound also bounds the parser's stack.
     class NestingGuard {
       public:
-        NestingGuard(xrParserBase& parser, int line) : m_parser(parser) {
+        NestingGuard(xrParserBase& parser, int line, bool counts = true)
+            : m_parser(parser), m_counts(counts) {
+            if (!m_counts)
+                return;
             if (++m_parser.m_nesting > kMaxNesting) {
                 --m_parser.m_nesting;
                 throw xrNestingTooDeep{line};
             }
         }
-        ~NestingGuard() { --m_parser.m_nesting; }
+        ~NestingGuard() {
+            if (m_counts)
+                --m_parser.m_nesting;
+        }
         NestingGuard(const NestingGuard&) = delete;
         NestingGuard& operator=(const NestingGuard&) = delete;
 
       private:
         xrParserBase& m_parser;
+        bool m_counts;
     };
 
   protected:
     // The module's own messages are cut after 127 characters.
     template <typename... A>
     static strand::String formatMessage(const char16_t* format, const A&... args) {
-        strand::String text = strand::formatString(std::u16string_view(format), args...);
-        if (text.length() > kMessageLimit)
-            text.resize(kMessageLimit);
-        return text;
+        return strand::formatCut(std::u16string_view(format), args...);
     }
-    static constexpr size_t kMessageLimit = 127;
 
   private:
     strand::String tokenName(int type) const;

@@ -163,8 +163,9 @@ void xrScannerBase::unexpectedTokenStart(int c) {
     throw antlr::NoViableAltForCharException(c, getFilename(), line, column);
 }
 
-String xrScannerBase::describeLexicalError(int line, int column) {
+String xrScannerBase::lexicalErrorMessage(int line, int column) {
     using strand::parser::describeChar;
+    using strand::parser::positionPrefix;
     LexicalError e;
     if (m_lastError && m_lastError->line == line && m_lastError->column == column) {
         e = *m_lastError;
@@ -174,20 +175,33 @@ String xrScannerBase::describeLexicalError(int line, int column) {
     }
     String found = e.found < 0 ? String(u"EOF") : strand::formatString(u"'%ls'", describeChar(e.found));
     switch (e.kind) {
-        case LexicalError::Kind::ExpectedChar:
-            return strand::formatString(u"expecting '%ls', found %ls", describeChar(e.expected), found);
+        case LexicalError::Kind::ExpectedChar: {
+            const String text =
+                strand::formatString(u"expecting '%ls', found %ls", describeChar(e.expected), found);
+            const int startLine = inputState->tokenStartLine, startColumn = inputState->tokenStartColumn;
+            // The end of the input is no help in finding a quote or comment left open: where it opens is.
+            const bool quote = e.expected == '\'' || e.expected == '"';
+            const bool comment = e.expected == '*' || e.expected == '/';
+            if (e.found < 0 && (quote || comment) && (startLine != line || startColumn != column)) {
+                const char16_t* what = quote ? u"string" : u"comment";
+                return positionPrefix(startLine, startColumn) +
+                       strand::formatString(u"%ls (the %ls that starts here never ends)", text, what).view();
+            }
+            return positionPrefix(line, column) + text.view();
+        }
         case LexicalError::Kind::ExpectedRange:
-            return strand::formatString(u"expecting token in range: '%ls'..'%ls', found %ls",
-                                        describeChar(e.expected), describeChar(e.upper), found);
+            return positionPrefix(line, column) +
+                   strand::formatString(u"expecting token in range: '%ls'..'%ls', found %ls",
+                                        describeChar(e.expected), describeChar(e.upper), found)
+                       .view();
         case LexicalError::Kind::UnexpectedChar:
             break;
     }
-    return String(u"unexpected char: ") + describeChar(e.found).view();
+    return positionPrefix(line, column) + u"unexpected char: " + describeChar(e.found).view();
 }
 
 void xrScannerBase::reportError(const antlr::RecognitionException& e) {
-    m_reporter.error(strand::parser::positionPrefix(e.getLine(), e.getColumn()) +
-                     describeLexicalError(e.getLine(), e.getColumn()).view());
+    m_reporter.error(lexicalErrorMessage(e.getLine(), e.getColumn()));
 }
 
 void xrScannerBase::reportError(const std::string& s) {

@@ -107,8 +107,9 @@ class xrScannerBase : public antlr::CharScanner {
     void reportError(const std::string& s) override;
     void reportWarning(const std::string& s) override;
 
-    // The message of a lexical error that left the scanner through the token stream, with its position.
-    strand::String describeLexicalError(int line, int column);
+    // The message of a lexical error that left the scanner through the token stream, "line L:C: " and
+    // its text. A text or comment that the input ends inside is reported where it opens.
+    strand::String lexicalErrorMessage(int line, int column);
 
     // The runtime's operations over 16-bit text.
     int LA(unsigned int i) override {

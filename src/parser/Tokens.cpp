@@ -29,8 +29,7 @@ std::vector<TokenInfo> scan(const String& text, Array<String>* warnings) {
                 return tokens;
         }
     } catch (const antlr::TokenStreamRecognitionException& e) {
-        throw Exception(positionPrefix(e.getLine(), e.getColumn()) +
-                        lexer.describeLexicalError(e.getLine(), e.getColumn()).view());
+        throw Exception(lexer.lexicalErrorMessage(e.getLine(), e.getColumn()));
     }
 }
 

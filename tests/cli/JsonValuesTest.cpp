@@ -59,6 +59,11 @@ TEST(JsonValues, ValuesTakeTheClassOfTheirJsonForm) {
         {R"({"v":[1,2,3]})", "LongArray 1;2;3"},
         {R"({"v":[1,2.5]})", "DoubleArray 1;2.5"},
         {R"({"v":[1,9223372036854775808]})", "DoubleArray 1;9223372036854775808"},
+        // Doubles only while every integer stays exact.
+        {R"({"v":[9223372036854775807,0.5]})", "ValueArray 9223372036854775807;0.5"},
+        // Past the range of a double a number keeps its text.
+        {R"({"v":1e400})", "String 1e400"},
+        {R"({"v":[-1E+400,1]})", "ValueArray -1E+400;1"},
         {R"({"v":["a","b"]})", "StringArray a;b"},
         {R"({"v":[true,false]})", "BooleanArray true;false"},
         {R"({"v":[]})", "ValueArray "},
@@ -111,8 +116,8 @@ TEST(JsonValues, RefusesWhatIsNotAnObjectOfScalarsAndArrays) {
         {R"({"a":"\x"})", "In the member 'a': Problem while parsing a string"},
         {R"({"a":"\u12"})", "In the member 'a': Problem while parsing a string"},
         {R"({"\q":1})", "Problem while parsing a string"},
-        {R"({"a":01})", "In the member 'a'"},
-        {R"({"a":1e400})", "In the member 'a'"},
+        {R"({"a":01})", "In the member 'a': 01 is not a number as JSON writes numbers"},
+        {R"({"a":1.e4})", "In the member 'a': 1.e4 is not a number as JSON writes numbers"},
         {R"({"a":tru})", "In the member 'a'"},
         {R"({"a":[1,nul]})", "In the member 'a'"},
         {R"({"a":1,})", "refused"},

@@ -185,17 +185,61 @@ TEST(PropertyCollection, LookupAtHintFallsBackWhenTheLayoutDiffers) {
     EXPECT_EQ(c.findAtHint(longer, longer.hashIgnoreCase(), 2), c.get(2));
 }
 
-TEST(Property, AppendBuildsArrays) {
+TEST(Property, AppendBuildsArraysThatHoldEveryValueUnchanged) {
     CProperty p(String(u"x"));
-    p.appendValue(DoubleValue(1));
-    EXPECT_EQ(p.getValue().kind(), Value::Kind::Double);
-    p.appendValue(StringValue(String(u"2")));
-    EXPECT_EQ(p.getValue().getClassName(), std::u16string_view(u"DoubleArray"));
-    EXPECT_EQ(p.getValue().toString(), u"1;2");
+    p.appendValue(IntegerValue(1));
+    EXPECT_EQ(p.getValue().kind(), Value::Kind::Integer);
+    p.appendValue(IntegerValue(2));
+    EXPECT_EQ(p.getValue().getClassName(), std::u16string_view(u"LongArray"));
     p.appendValue(p.getValue());  // an array appended to itself
     EXPECT_EQ(p.getValue().toString(), u"1;2;1;2");
+    // Integers that are all exact doubles make room for a number...
+    p.appendValue(DoubleValue(1.5));
+    EXPECT_EQ(p.getValue().getClassName(), std::u16string_view(u"DoubleArray"));
+    EXPECT_EQ(p.getValue().toString(), u"1;2;1;2;1.5");
+    // ...and a text makes an array of values of any class.
     p.appendValue(u"x");
-    EXPECT_EQ(p.getValue().getNumValues(), 5);
+    EXPECT_EQ(p.getValue().getClassName(), std::u16string_view(u"ValueArray"));
+    EXPECT_EQ(p.getValue().toString(), u"1;2;1;2;1.5;x");
+    EXPECT_EQ(p.getValue().asArray()->getElement(5)->kind(), Value::Kind::String);
+}
+
+TEST(ArrayValue, StoresNeverChangeTheNumberStored) {
+    const int64_t big = INT64_MAX;
+    struct Case {
+        Ptr<Value> stored;
+        const char16_t* className;
+        const char16_t* text;
+    };
+    const Case cases[] = {
+        {makePtr<IntegerValue>(7), u"LongArray", u"7;9223372036854775807"},
+        {makePtr<DoubleValue>(7.0), u"LongArray", u"7;9223372036854775807"},
+        // A number next to an integer that no double holds: values of their own classes.
+        {makePtr<DoubleValue>(1.5), u"ValueArray", u"1.5;9223372036854775807"},
+        {makePtr<DoubleValue>(9223372036854775808.0), u"ValueArray",
+         u"9223372036854775808;9223372036854775807"},
+        {makePtr<StringValue>(String(u"abc")), u"ValueArray", u"abc;9223372036854775807"},
+        {makePtr<BooleanValue>(true), u"ValueArray", u"true;9223372036854775807"},
+    };
+    for (const Case& c : cases) {
+        IntegerArrayValue array(std::vector<int64_t>{1, big});
+        Ptr<ArrayValue> wider = array.storeExactly(ArrayValue::Store::Set, 0, *c.stored);
+        const ArrayValue& result = wider ? *wider : array;
+        EXPECT_EQ(std::u16string_view(result.getClassName()), c.className) << String(c.text).toUtf8();
+        EXPECT_EQ(result.toString(), c.text);
+        // The array given way to is left as it was.
+        if (wider) {
+            EXPECT_EQ(array.toString(), u"1;9223372036854775807");
+        }
+    }
+    DoubleArrayValue doubles(std::vector<double>{0.5});
+    EXPECT_EQ(doubles.storeExactly(ArrayValue::Store::Insert, 1, IntegerValue(big))->toString(),
+              u"0.5;9223372036854775807");
+    // Bytes keep their class: what they cannot hold is refused.
+    ByteArrayValue bytes(std::vector<uint8_t>{1, 2});
+    EXPECT_EQ(bytes.storeExactly(ArrayValue::Store::Set, 0, DoubleValue(255)), nullptr);
+    EXPECT_THROW(bytes.storeExactly(ArrayValue::Store::Set, 0, IntegerValue(256)), Exception);
+    EXPECT_EQ(bytes.toString(), u"FF02");
 }
 
 TEST(DataRecord, NodesFormATree) {

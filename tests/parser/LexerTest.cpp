@@ -184,8 +184,10 @@ TEST(Lexer, CommentsAndWhiteSpace) {
                              {EOF_, u"", 1, 7}});
     expectTokens(u"", {{EOF_, u"", 1, 1}});
     expectTokens(u" \t\r\n\f ", {{EOF_, u"", 2, 3}});
-    EXPECT_EQ(lexicalError(u"/* open"), "line 1:8: expecting '*', found EOF");
-    EXPECT_EQ(lexicalError(u"'open"), "line 1:6: expecting ''', found EOF");
+    EXPECT_EQ(lexicalError(u"/* open"),
+              "line 1:1: expecting '*', found EOF (the comment that starts here never ends)");
+    EXPECT_EQ(lexicalError(u"'open"),
+              "line 1:1: expecting ''', found EOF (the string that starts here never ends)");
 }
 
 TEST(Lexer, TabsLinesAndColumns) {

@@ -34,17 +34,29 @@ script
 
 // `loopDepth` counts the FOR and WHILE bodies around the statement.
 statement[int loopDepth]
-    { NestingGuard guard(*this, LT(1)->getLine()); }
-    :   assignment
+    :   assignment[0]
     |   ifStatement[loopDepth]
     |   forStatement[loopDepth]
     |   whileStatement[loopDepth]
     |   b:"break" { checkBreak(b, loopDepth); }
-    |   "return" assignment
+    |   "return" assignment[0]
+    ;
+
+// Nesting is bounded where one construct holds another (see xrParserBase::NestingGuard): a statement
+// in a body, an expression in parentheses, a call's argument or an index, and every link of an
+// assignment chain after the first.
+nestedStatement[int loopDepth]
+    { NestingGuard guard(*this, LT(1)->getLine()); }
+    :   statement[loopDepth]
+    ;
+
+nested
+    { NestingGuard guard(*this, LT(1)->getLine()); }
+    :   assignment[0]
     ;
 
 statementList[int loopDepth]
-    :   ( statement[loopDepth] SEMI )*
+    :   ( nestedStatement[loopDepth] SEMI )*
     ;
 
 ifStatement[int loopDepth]
@@ -69,12 +81,13 @@ whileStatement[int loopDepth]
 // An operand's optional trailing parts (an assignment, `?`, a comparison, an index, a call's arguments)
 // are taken at most once and, when absent, leave the next token to the enclosing rule: a stray token is
 // reported where the enclosing construct expected something else (`IF x x` reports the missing THEN).
-assignment
-    { bool more = true; }
+// `link` counts the assignments of a chain to the left of this one.
+assignment[int link]
+    { NestingGuard guard(*this, LT(1)->getLine(), link > 1); bool more = true; }
     :   conditional
         (   options { generateAmbigWarnings = false; }
         :   { more }? ( ASSIGN | PLUS_ASSIGN | MINUS_ASSIGN | MULTIPLY_ASSIGN | DIVIDE_ASSIGN | APPEND_ASSIGN )
-            assignment { more = false; }
+            assignment[link + 1] { more = false; }
         )*
     ;
 
@@ -87,7 +100,6 @@ conditional
     ;
 
 orExpr
-    { NestingGuard guard(*this, LT(1)->getLine()); }
     :   andExpr ( "or" andExpr )*
     ;
 
@@ -165,7 +177,7 @@ postfix
     { bool more = true; }
     :   primary
         (   options { generateAmbigWarnings = false; }
-        :   { more }? LBRACKET assignment RBRACKET { more = false; }
+        :   { more }? LBRACKET nested RBRACKET { more = false; }
         )*
     ;
 
@@ -178,11 +190,11 @@ primary
     |   ( options { greedy = true; } : c:CSTRING { checkCString(c); } )+
     |   "true"
     |   "false"
-    |   LPAREN assignment RPAREN
+    |   LPAREN nested RPAREN
     |   name:IDENT
         (   options { generateAmbigWarnings = false; }
         :   { count < 0 }? LPAREN { count = 0; }
-            ( assignment { ++count; } ( COMMA assignment { ++count; } )* )?
+            ( nested { ++count; } ( COMMA nested { ++count; } )* )?
             RPAREN
             { checkFunctionCall(name, count); }
         )*

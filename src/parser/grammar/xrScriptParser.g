@@ -61,19 +61,32 @@ expressionList returns [strand::Ptr<xrExpressionListImp> list]
     ;
 
 statement returns [xrNodeRef node]
-    { NestingGuard guard(*this, LT(1)->getLine()); xrNodeRef e; }
-    :   node=assignment
+    { xrNodeRef e; }
+    :   node=assignment[0]
     |   node=ifStatement
     |   node=forStatement
     |   node=whileStatement
     |   b:"break" { node = build<xrBreakExprImp>(b); }
-    |   r:"return" e=assignment { node = build<xrReturnExprImp>(r, e); }
+    |   r:"return" e=assignment[0] { node = build<xrReturnExprImp>(r, e); }
+    ;
+
+// Nesting is bounded where one construct holds another (see xrParserBase::NestingGuard): a statement
+// in a body, an expression in parentheses, a call's argument or an index, and every link of an
+// assignment chain after the first.
+nestedStatement returns [xrNodeRef node]
+    { NestingGuard guard(*this, LT(1)->getLine()); }
+    :   node=statement
+    ;
+
+nested returns [xrNodeRef node]
+    { NestingGuard guard(*this, LT(1)->getLine()); }
+    :   node=assignment[0]
     ;
 
 // Bodies: every statement ends with ';'.
 statementList returns [xrBodyRef body]
     { body = xrBasicExpressionListImp::newInstance(); xrNodeRef s; }
-    :   ( s=statement { add(body, s); } SEMI )*
+    :   ( s=nestedStatement { add(body, s); } SEMI )*
     ;
 
 ifStatement returns [xrNodeRef node]
@@ -108,18 +121,20 @@ loopVariable returns [xrVariableRef v]
     ;
 
 // An operand's optional trailing parts are taken at most once and, when absent, leave the next token
-// to the enclosing rule.
-assignment returns [xrNodeRef node]
-    { xrNodeRef value; bool more = true; }
+// to the enclosing rule. `link` counts the assignments of a chain `a := b := c` to the left of this
+// one; from the second link on each counts one level of nesting.
+assignment[int link] returns [xrNodeRef node]
+    { NestingGuard guard(*this, LT(1)->getLine(), link > 1); xrNodeRef value; bool more = true; }
     :   node=conditional
         (   options { generateAmbigWarnings = false; }
         :   { more }?
-            (   a:ASSIGN value=assignment { node = build<xrAssignExprImp>(a, node, value); }
-            |   pa:PLUS_ASSIGN value=assignment { node = build<xrPlusAssignExprImp>(pa, node, value); }
-            |   ma:MINUS_ASSIGN value=assignment { node = build<xrMinusAssignExprImp>(ma, node, value); }
-            |   ta:MULTIPLY_ASSIGN value=assignment { node = build<xrMultiplyAssignExprImp>(ta, node, value); }
-            |   da:DIVIDE_ASSIGN value=assignment { node = build<xrDivideAssignExprImp>(da, node, value); }
-            |   aa:APPEND_ASSIGN value=assignment { node = build<xrAppendAssignExprImp>(aa, node, value); }
+            (   a:ASSIGN value=assignment[link + 1] { node = build<xrAssignExprImp>(a, node, value); }
+            |   pa:PLUS_ASSIGN value=assignment[link + 1] { node = build<xrPlusAssignExprImp>(pa, node, value); }
+            |   ma:MINUS_ASSIGN value=assignment[link + 1] { node = build<xrMinusAssignExprImp>(ma, node, value); }
+            |   ta:MULTIPLY_ASSIGN value=assignment[link + 1]
+                { node = build<xrMultiplyAssignExprImp>(ta, node, value); }
+            |   da:DIVIDE_ASSIGN value=assignment[link + 1] { node = build<xrDivideAssignExprImp>(da, node, value); }
+            |   aa:APPEND_ASSIGN value=assignment[link + 1] { node = build<xrAppendAssignExprImp>(aa, node, value); }
             )
             { more = false; }
         )*
@@ -135,7 +150,7 @@ conditional returns [xrNodeRef node]
     ;
 
 orExpr returns [xrNodeRef node]
-    { NestingGuard guard(*this, LT(1)->getLine()); xrNodeRef r; }
+    { xrNodeRef r; }
     :   node=andExpr ( o:"or" r=andExpr { node = build<xrOrExprImp>(o, node, r); } )*
     ;
 
@@ -239,7 +254,7 @@ postfix returns [xrNodeRef node]
     { xrNodeRef i; bool more = true; }
     :   node=primary
         (   options { generateAmbigWarnings = false; }
-        :   { more }? b:LBRACKET i=assignment RBRACKET
+        :   { more }? b:LBRACKET i=nested RBRACKET
             { node = build<xrIndexedPropertyExprImp>(b, node, i); more = false; }
         )*
     ;
@@ -258,12 +273,12 @@ primary returns [xrNodeRef node]
     |   ( options { greedy = true; } : c:CSTRING { parts.push_back(c); } )+ { node = cString(parts); }
     |   t:"true" { node = build<xrBoolLiteralExprImp>(t, true); }
     |   f:"false" { node = build<xrBoolLiteralExprImp>(f, false); }
-    |   LPAREN node=assignment RPAREN
+    |   LPAREN node=nested RPAREN
     |   id:IDENT
         (   options { generateAmbigWarnings = false; }
         :   { !arguments }? LPAREN { arguments = xrBasicExpressionListImp::newInstance(); }
-            (   a=assignment { complete = complete && a; add(arguments, a); }
-                ( COMMA a=assignment { complete = complete && a; add(arguments, a); } )*
+            (   a=nested { complete = complete && a; add(arguments, a); }
+                ( COMMA a=nested { complete = complete && a; add(arguments, a); } )*
             )?
             RPAREN
         )*
