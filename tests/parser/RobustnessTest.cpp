@@ -43,6 +43,16 @@ TEST(CheckRobustness, DeepNestingEndsWithAMessage) {
     auto calls =
         check(String(u"x := ") + repeat(u"abs(", 100000).view() + u"1" + repeat(u")", 100000).view(), true);
     EXPECT_EQ(calls.size(), 1u);
+    auto chain = check(repeat(u"a := ", 100000) + u"1", true);
+    ASSERT_EQ(chain.size(), 1u);
+    EXPECT_EQ(chain[0], kTooDeep);
+    // The same bound for the arguments of a call.
+    EXPECT_TRUE(check(String(u"x := ") + repeat(u"abs(", 200).view() + u"1" + repeat(u")", 200).view(), false)
+                    .isEmpty());
+    auto calls201 =
+        check(String(u"x := ") + repeat(u"abs(", 201).view() + u"1" + repeat(u")", 201).view(), true);
+    ASSERT_EQ(calls201.size(), 1u);
+    EXPECT_EQ(calls201[0], kTooDeep);
     auto minus =
         check(String(u"x := ") + repeat(u"-(", 100000).view() + u"1" + repeat(u")", 100000).view(), true);
     EXPECT_EQ(minus.size(), 1u);
