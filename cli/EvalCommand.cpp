@@ -82,6 +82,8 @@ int evaluate(iExpression& script, ExpressionContext& ctx, const std::string& as)
     } catch (const xrExpressionTerminateException& e) {
         printFailure(formatString(u"The script asked to stop (component state %d)",
                                   static_cast<int>(e.GetProcessState())));
+    } catch (const std::bad_alloc&) {
+        printFailure(String(u"Out of memory"));
     } catch (const std::exception& e) {
         printFailure(String::fromUtf8(e.what()));
     }

@@ -259,6 +259,9 @@ void JsonReader::Impl::readMember(ondemand::field& field) {
         member.rawName.clear();
         if (!decodeString(key, end, member.name))
             refuse(simdjson::STRING_ERROR);
+        if (member.name.length() > kMaxNameLength)
+            throw Exception(u"A member name is longer than %d characters, the most a name may be",
+                            int32_t(kMaxNameLength));
         const char* quote = static_cast<const char*>(std::memchr(key, '"', size_t(end - key)));
         if (quote && std::memchr(key, '\\', size_t(quote - key)) == nullptr)
             member.rawName.assign(key, size_t(quote - key));

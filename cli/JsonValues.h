@@ -28,6 +28,10 @@
 
 namespace strand::cli {
 
+// The longest property name the readers take, in characters (16-bit code units): a longer one is taken
+// for damaged input rather than read into a name many times its size.
+inline constexpr size_t kMaxNameLength = size_t(64) << 10;
+
 // One JSON scalar as read: a null, boolean, integer, number (Double) or text.
 struct JsonScalar {
     Value::Kind kind = Value::Kind::Null;

@@ -379,64 +379,6 @@ void widenAscii(std::string_view bytes, std::u16string& out) {
         to[i] = char16_t(static_cast<unsigned char>(from[i]));
 }
 
-bool decodeUtf8(std::string_view bytes, std::u16string& out) {
-    out.resize(bytes.size());
-    char16_t* to = out.data();
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* end = p + bytes.size();
-    while (p < end) {
-        // Runs of ASCII eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            if (word & 0x8080808080808080ULL)
-                break;
-            for (int k = 0; k < 8; ++k)
-                to[k] = char16_t(p[k]);
-            to += 8;
-            p += 8;
-        }
-        if (p == end)
-            break;
-        const unsigned char b = *p;
-        if (b < 0x80) {
-            *to++ = char16_t(b);
-            ++p;
-            continue;
-        }
-        size_t length;
-        uint32_t code, least;
-        if ((b & 0xE0) == 0xC0) {
-            length = 2, code = b & 0x1F, least = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            length = 3, code = b & 0x0F, least = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            length = 4, code = b & 0x07, least = 0x10000;
-        } else {
-            return false;
-        }
-        if (size_t(end - p) < length)
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((p[k] & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (p[k] & 0x3F);
-        }
-        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            *to++ = char16_t(0xD800 + (code >> 10));
-            *to++ = char16_t(0xDC00 + (code & 0x3FF));
-        } else {
-            *to++ = char16_t(code);
-        }
-        p += length;
-    }
-    out.resize(size_t(to - out.data()));
-    return true;
-}
-
 void appendCsvField(std::string_view text, TextBuffer& out) {
     // An empty text is quoted: an empty unquoted field reads back as a property without a value.
     bool quote = text.empty() || text.front() == ' ' || text.back() == ' ' || holdsCsvSpecial(text);
@@ -481,7 +423,7 @@ void appendTsvField(std::string_view text, TextBuffer& out) {
     out.append(text.substr(run));
 }
 
-void appendUtf8(std::u16string_view text, TextBuffer& out) {
+bool appendUtf8(std::u16string_view text, TextBuffer& out) {
     // Three bytes at most for each unit (a surrogate pair takes four bytes for two units).
     char* to = out.reserve(text.size() * 3);
     char* const begin = to;
@@ -515,14 +457,13 @@ void appendUtf8(std::u16string_view text, TextBuffer& out) {
             *to++ = char(code);
             continue;
         }
-        if (code >= 0xD800 && code <= 0xDFFF) {
-            const bool pair =
-                code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-            if (pair) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-            } else {
-                code = 0xFFFD;
+        if (unicode::isSurrogate(code)) {
+            if (!unicode::isHighSurrogate(code) || i + 1 == text.size() ||
+                !unicode::isLowSurrogate(text[i + 1])) {
+                out.commit(size_t(to - begin));
+                return false;
             }
+            code = unicode::combineSurrogates(code, text[++i]);
         }
         if (code < 0x800) {
             *to++ = char(0xC0 | (code >> 6));
@@ -537,6 +478,7 @@ void appendUtf8(std::u16string_view text, TextBuffer& out) {
         *to++ = char(0x80 | (code & 0x3F));
     }
     out.commit(size_t(to - begin));
+    return true;
 }
 
 bool isJsonNumber(std::string_view text) {

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/Unicode.h"
+
 namespace strand::cli {
 
 enum class Format { Csv, Tsv, JsonLines };
@@ -91,9 +93,8 @@ class DelimitedParser {
     int64_t m_lines = 0;
 };
 
-// Decodes strict UTF-8 into 16-bit text, replacing `out`; false (out undefined) when the bytes are not
-// UTF-8 (overlong forms, encoded surrogates and code points above U+10FFFF included).
-bool decodeUtf8(std::string_view bytes, std::u16string& out);
+// Strict UTF-8 into 16-bit text (host/Unicode.h): records are UTF-8 through and through.
+using unicode::decodeUtf8;
 namespace detail {
 // Word-at-a-time scanning: a byte of `word` equal to `c` becomes 0x80 in the result, every other
 // byte 0 (exact, no false positives).
@@ -166,6 +167,11 @@ class TextBuffer {
         return m_data.get() + m_size;
     }
     void commit(size_t count) noexcept { m_size += count; }
+    // Drops what was appended after the first `size` bytes.
+    void truncate(size_t size) noexcept {
+        if (size < m_size)
+            m_size = size;
+    }
     char* at(size_t offset) noexcept { return m_data.get() + offset; }
 
     std::string_view view() const noexcept { return std::string_view(m_data.get(), m_size); }
@@ -187,8 +193,9 @@ class TextBuffer {
     size_t m_capacity = 0;
 };
 
-// Appends 16-bit text as UTF-8; a lone surrogate becomes U+FFFD.
-void appendUtf8(std::u16string_view text, TextBuffer& out);
+// Appends 16-bit text as UTF-8. A lone surrogate has no UTF-8 form: the result is then false, and what
+// was appended is undefined (the caller refuses the text rather than write something else).
+bool appendUtf8(std::u16string_view text, TextBuffer& out);
 
 // Appends a text as one CSV field, quoted when it is empty, holds a comma, a quote, a line break or a
 // leading or trailing space, or would read back as a number (so that a text stays a text: an empty

@@ -194,9 +194,19 @@ void RecordReader::readHeader() {
     m_source->consume(m_parser->consumed());
     std::unordered_map<String, int32_t, StringHashIgnoreCase, StringEqualIgnoreCase> seen;
     for (size_t i = 0; i < fields.size(); ++i) {
+        const auto tooLong = [&] {
+            return ReadFailure(
+                Exception(u"Column %d of the header is longer than %d characters, the most a name may be",
+                          int32_t(i + 1), int32_t(kMaxNameLength)));
+        };
+        // No code unit takes more than 3 bytes of UTF-8: a longer field is refused before it is decoded.
+        if (fields[i].content.size() > 3 * kMaxNameLength)
+            throw tooLong();
         String name;
         if (!decodeUtf8(fields[i].content, name.mutableStr()))
             throw ReadFailure(Exception(u"Column %d of the header is not valid UTF-8", int32_t(i + 1)));
+        if (name.length() > kMaxNameLength)
+            throw tooLong();
         if (name.isEmpty())
             throw ReadFailure(Exception(u"Column %d of the header has no name", int32_t(i + 1)));
         auto [at, added] = seen.emplace(name, int32_t(i + 1));
@@ -474,7 +484,7 @@ class Output {
 
   private:
     [[noreturn]] void fail() const {
-        throw Exception(u"Cannot write to %s: %s", m_name, std::strerror(errno));
+        throw OutputFailure(u"Cannot write to %s: %s", m_name, std::strerror(errno));
     }
 
     std::FILE* m_file;
@@ -613,7 +623,7 @@ class DelimitedWriter final : public RecordWriter {
                 m_headerWidth = width;
             }
             if (width == m_headerWidth) {
-                appendRow(record, input, m_out.text());
+                appendWholeRow(record, input, m_out.text(), m_out.text().size());
                 m_out.text().push('\n');
                 m_out.flushIfLarge();
                 ++m_written;
@@ -623,7 +633,7 @@ class DelimitedWriter final : public RecordWriter {
         }
         if (m_streaming) {
             writeHeaderOnce();
-            appendRow(record, input, m_out.text());
+            appendWholeRow(record, input, m_out.text(), m_out.text().size());
             m_out.text().push('\n');
             m_out.flushIfLarge();
         } else {
@@ -631,7 +641,7 @@ class DelimitedWriter final : public RecordWriter {
             const size_t start = m_held.size();
             m_held.reserve(sizeof(uint32_t) * 2);
             m_held.commit(sizeof(uint32_t) * 2);
-            appendRow(record, input, m_held);
+            appendWholeRow(record, input, m_held, start);
             const uint32_t header[2] = {uint32_t(width), uint32_t(m_held.size() - start - sizeof header)};
             std::memcpy(m_held.at(start), header, sizeof header);
             if (m_held.size() >= m_holdBytes)
@@ -747,10 +757,24 @@ class DelimitedWriter final : public RecordWriter {
         for (size_t i = 0; i < names.size(); ++i) {
             if (i > 0)
                 out.push(m_separator);
-            appendText(names[i].toUtf8(), out);
+            m_utf8.clear();
+            if (!appendUtf8(names[i].view(), m_utf8))
+                refuseLoneSurrogate(u"The column name '%ls'", names[i], names[i]);
+            appendText(m_utf8.view(), out);
         }
         out.push('\n');
         m_headerBytes = out.size() - before;
+    }
+
+    // A row whose fields cannot all be written leaves nothing of itself in `out` after `from`.
+    void appendWholeRow(const iPropertyCollection& record, const std::vector<InputField>& input,
+                        TextBuffer& out, size_t from) {
+        try {
+            appendRow(record, input, out);
+        } catch (...) {
+            out.truncate(from);
+            throw;
+        }
     }
 
     void appendRow(const iPropertyCollection& record, const std::vector<InputField>& input, TextBuffer& out) {
@@ -821,8 +845,21 @@ class DelimitedWriter final : public RecordWriter {
             value.getText(m_text);
         }
         m_utf8.clear();
-        appendUtf8(text->view(), m_utf8);
+        if (!appendUtf8(text->view(), m_utf8))
+            refuseLoneSurrogate(u"The text of '%ls'", property.getName(), *text);
         appendText(m_utf8.view(), out);
+    }
+
+    // UTF-8 has no form for half a surrogate pair, and writing anything else would change the text.
+    [[noreturn]] void refuseLoneSurrogate(const char16_t* what, const String& name,
+                                          const String& text) const {
+        const size_t at = unicode::findLoneSurrogate(text.view());
+        throw Exception(
+            formatString(what, name) +
+            formatString(u" holds a lone surrogate (U+%04X at position %lld), which %s output cannot "
+                         u"carry as UTF-8: write JSON Lines, which keeps it as an escape",
+                         unsigned(text[at]), static_cast<long long>(at + 1), formatName(m_format))
+                .view());
     }
 
     void appendText(std::string_view text, TextBuffer& out) const {

@@ -54,6 +54,12 @@ class ReadFailure : public Exception {
     explicit ReadFailure(const Exception& cause) : Exception(cause) {}
 };
 
+// A failure to write an output (a full disk, a closed descriptor): the run cannot go on.
+class OutputFailure : public Exception {
+  public:
+    using Exception::Exception;
+};
+
 struct InputSpec {
     std::string path;  // "-" for standard input
     Format format;

@@ -108,12 +108,25 @@ std::FILE* openOutput(const std::string& path) {
     return file;
 }
 
-// True when both paths name one existing file.
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {
-    }, second{};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+// The file an input or output names ("-": the standard descriptor), when it is a regular file or a
+// pipe that exists: writing one that is also read would destroy it before it is read, or feed the run
+// its own output without end. (Devices such as /dev/null and terminals are no danger.)
+std::optional<std::pair<dev_t, ino_t>> dataFile(const std::string& path, int standardFd) {
+    struct stat info {};
+    const int got = path == "-" ? fstat(standardFd, &info) : stat(path.c_str(), &info);
+    if (got != 0 || !(S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode)))
+        return std::nullopt;
+    return std::make_pair(info.st_dev, info.st_ino);
+}
+
+// True when both name one existing regular file or pipe.
+bool sameFile(const std::string& a, int aFd, const std::string& b, int bFd) {
+    const auto first = dataFile(a, aFd);
+    return first && first == dataFile(b, bFd);
+}
+
+std::string displayPath(const std::string& path, const char* standard) {
+    return path == "-" ? std::string(standard) : path;
 }
 
 size_t holdBytes() {
@@ -210,6 +223,9 @@ class Run {
         // From here on a failure is the run's, not the command line's.
         try {
             return runAll();
+        } catch (const OutputFailure& e) {
+            printLine(e.getErrorMessageBlock());
+            return kUsageError;
         } catch (const Exception& e) {
             printLine(e.getErrorMessageBlock());
             return kRecordFailed;
@@ -283,13 +299,17 @@ class Run {
         if (finalText)
             m_final = prepare(*finalText, *m_context, true, "--final");
 
-        // Opening an output truncates it: one that is also an input would be lost before it is read.
-        for (const std::string* output : {&m_options.output, &m_options.fail}) {
+        // Opening an output truncates it: one that is also an input would be lost before it is read (and
+        // standard output appending to an input would feed the run its own records without end).
+        const std::string standardOutput = m_options.output.empty() ? std::string("-") : m_options.output;
+        for (const std::string* output : {&standardOutput, &m_options.fail}) {
             if (output->empty())
                 continue;
             for (const InputSpec& input : inputs) {
-                if (input.path != "-" && sameFile(input.path, *output))
-                    throw Exception(u"%s is both an input and an output: write to another file", *output);
+                if (sameFile(input.path, STDIN_FILENO, *output, STDOUT_FILENO))
+                    throw Exception(u"%s is both an input (%s) and an output: write to another file",
+                                    displayPath(*output, "standard output"),
+                                    displayPath(input.path, "standard input"));
             }
         }
         m_reader = std::make_unique<RecordReader>(std::move(inputs), !m_options.noInfer);
@@ -305,7 +325,7 @@ class Run {
         std::optional<Format> written = outFormat;
         if (!m_options.fail.empty()) {
             // The output exists by now, so a second name for it is seen too.
-            if (!m_options.output.empty() && sameFile(m_options.output, m_options.fail))
+            if (sameFile(standardOutput, STDOUT_FILENO, m_options.fail, STDOUT_FILENO))
                 throw Exception(u"-o and --fail name the same file %s", m_options.fail);
             const Format failFormat = formatFromPath(m_options.fail).value_or(outFormat);
             m_failFile = openOutput(m_options.fail);
@@ -369,12 +389,22 @@ class Run {
                     return kRecordFailed;
                 continue;
             }
-            if (pass) {
-                m_writer->write(*record->getPropertyList(), m_reader->fields());
-            } else {
-                ++m_filteredOut;
-                if (m_failWriter)
-                    m_failWriter->write(*record->getPropertyList(), m_reader->fields());
+            // A record that cannot be written fails as a record; an output that cannot be written
+            // ends the run.
+            try {
+                if (pass) {
+                    m_writer->write(*record->getPropertyList(), m_reader->fields());
+                } else {
+                    ++m_filteredOut;
+                    if (m_failWriter)
+                        m_failWriter->write(*record->getPropertyList(), m_reader->fields());
+                }
+            } catch (const OutputFailure&) {
+                throw;
+            } catch (const Exception& e) {
+                if (!recordFailed(e.getErrorMessageBlock(), progress))
+                    return kRecordFailed;
+                continue;
             }
             progress.tick(m_read);
         }
@@ -424,7 +454,7 @@ class Run {
         const bool failed = std::fclose(file) != 0;
         file = nullptr;
         if (failed)
-            throw Exception(u"Cannot write to %s: %s", name, std::strerror(errno));
+            throw OutputFailure(u"Cannot write to %s: %s", name, std::strerror(errno));
     }
 
     void printGlobals() {

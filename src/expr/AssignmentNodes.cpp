@@ -108,7 +108,8 @@ xrExpressionVariableInterface* xrPlusAssignExprImp::GetVariable(ExpressionContex
     if (m_value->IsString()) {
         const String text = m_value->AsString(ctx);
         xrExpressionVariableInterface* variable = targetVariable(ctx);
-        variable->AppendString(ctx, text);
+        if (!variable->AppendString(ctx, text))
+            throwTextTooLong(u"'+='");
         return variable;
     }
     const double amount = m_value->AsDouble(ctx);
@@ -121,7 +122,8 @@ xrExpressionVariableInterface* xrPlusAssignExprImp::GetVariable(ExpressionContex
 xrExpressionVariableInterface* xrAppendAssignExprImp::GetVariable(ExpressionContext& ctx) {
     const String text = m_value->AsString(ctx);
     xrExpressionVariableInterface* variable = targetVariable(ctx);
-    variable->AppendString(ctx, text);
+    if (!variable->AppendString(ctx, text))
+        throwTextTooLong(u"'.='");
     return variable;
 }
 

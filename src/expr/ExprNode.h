@@ -58,6 +58,7 @@ class xrValueExprImp : public xrCounted {
         if (length > strand::kMaxTextLength) [[unlikely]]
             throwTextTooLong(operation);
     }
+    [[noreturn]] void throwTextTooLong(const char16_t* operation) const;
 
     // The message of a script error: "line N, " and the formatted text.
     template <typename... A>
@@ -67,8 +68,6 @@ class xrValueExprImp : public xrCounted {
     }
 
   private:
-    [[noreturn]] void throwTextTooLong(const char16_t* operation) const;
-
     int32_t m_line;
     int32_t m_depth = 1;
 };

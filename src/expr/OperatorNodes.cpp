@@ -35,8 +35,11 @@ const String& xrPlusExprImp::AsString(ExpressionContext& ctx) {
         strand::appendDouble(text, AsDouble(ctx));
         return text;
     }
-    for (const auto& operand : m_operands)
-        text.append(operand->AsString(ctx).view());
+    for (const auto& operand : m_operands) {
+        const String& piece = operand->AsString(ctx);
+        checkTextLength(text.length() + piece.length(), u"'+'");
+        text.append(piece.view());
+    }
     return text;
 }
 
@@ -112,11 +115,16 @@ const String& xrConcatExprImp::AsString(ExpressionContext& ctx) {
 
 void xrConcatExprImp::appendTo(ExpressionContext& ctx, String& out) {
     // The left text is copied before the right operand runs, which may change what it came from.
-    if (m_leftIsConcat)
+    if (m_leftIsConcat) {
         static_cast<xrConcatExprImp*>(m_left.get())->appendTo(ctx, out);
-    else
-        out.append(m_left->AsString(ctx).view());
-    out.append(m_right->AsString(ctx).view());
+    } else {
+        const String& left = m_left->AsString(ctx);
+        checkTextLength(out.length() + left.length(), u"'.'");
+        out.append(left.view());
+    }
+    const String& right = m_right->AsString(ctx);
+    checkTextLength(out.length() + right.length(), u"'.'");
+    out.append(right.view());
 }
 
 void xrConcatExprImp::Evaluate(ExpressionContext& ctx) {

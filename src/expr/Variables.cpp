@@ -187,22 +187,27 @@ void xrExpressionVariableImp::SetValue(ExpressionContext& ctx, const Value& valu
         property->setValue(value);
 }
 
-void xrExpressionVariableImp::AppendString(ExpressionContext& ctx, const String& text) {
+bool xrExpressionVariableImp::AppendString(ExpressionContext& ctx, const String& text) {
     iProperty* property = Find(ctx);
     if (!property) {
         SetString(ctx, text);
-        return;
+        return true;
     }
-    strand::Value& current = property->getEditableValue();
-    if (current.kind() == Value::Kind::String) {
-        static_cast<strand::StringValue&>(current).get().append(text.view());
-        return;
+    if (property->getValue().kind() == Value::Kind::String) {
+        const String& current = static_cast<const strand::StringValue&>(property->getValue()).get();
+        if (current.length() + text.length() > strand::kMaxTextLength)
+            return false;
+        static_cast<strand::StringValue&>(property->getEditableValue()).get().append(text.view());
+        return true;
     }
     String joined;
-    current.getText(joined);
+    property->getValue().getText(joined);
+    if (joined.length() + text.length() > strand::kMaxTextLength)
+        return false;
     joined.append(text.view());
     m_string.set(std::move(joined));
     property->setValue(m_string);
+    return true;
 }
 
 void xrExpressionVariableImp::AppendValue(ExpressionContext& ctx, const Value& value) {
@@ -387,7 +392,7 @@ void xrExpressionIndexedVariableImp::SetValue(ExpressionContext& ctx, const Valu
         property->adoptValue(wider);
 }
 
-void xrExpressionIndexedVariableImp::AppendString(ExpressionContext&, const String&) {
+bool xrExpressionIndexedVariableImp::AppendString(ExpressionContext&, const String&) {
     throw indexError(u"Cannot append a value to an indexed value.");
 }
 

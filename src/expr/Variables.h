@@ -35,8 +35,9 @@ class xrExpressionVariableInterface : public xrCounted {
     virtual void SetDouble(strand::ExpressionContext& ctx, double value) = 0;
     virtual void SetString(strand::ExpressionContext& ctx, const strand::String& value) = 0;
     virtual void SetValue(strand::ExpressionContext& ctx, const strand::Value& value) = 0;
-    // Appends text to the property's text.
-    virtual void AppendString(strand::ExpressionContext& ctx, const strand::String& text) = 0;
+    // Appends text to the property's text; false (nothing changed) when the text would grow past
+    // strand::kMaxTextLength.
+    virtual bool AppendString(strand::ExpressionContext& ctx, const strand::String& text) = 0;
     // Adds values to the property's values.
     virtual void AppendValue(strand::ExpressionContext& ctx, const strand::Value& value) = 0;
     // IS DEFINED: the property exists and holds a value; never calculates, never raises for a
@@ -94,7 +95,7 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     }
     void SetString(strand::ExpressionContext& ctx, const strand::String& value) override;
     void SetValue(strand::ExpressionContext& ctx, const strand::Value& value) override;
-    void AppendString(strand::ExpressionContext& ctx, const strand::String& text) override;
+    bool AppendString(strand::ExpressionContext& ctx, const strand::String& text) override;
     void AppendValue(strand::ExpressionContext& ctx, const strand::Value& value) override;
     bool IsDefined(strand::ExpressionContext& ctx) override;
     int32_t GetNumValues(strand::ExpressionContext& ctx) override;
@@ -206,7 +207,7 @@ class xrExpressionIndexedVariableImp final : public xrExpressionVariableInterfac
     void SetDouble(strand::ExpressionContext& ctx, double value) override;
     void SetString(strand::ExpressionContext& ctx, const strand::String& value) override;
     void SetValue(strand::ExpressionContext& ctx, const strand::Value& value) override;
-    void AppendString(strand::ExpressionContext& ctx, const strand::String& text) override;
+    bool AppendString(strand::ExpressionContext& ctx, const strand::String& text) override;
     void AppendValue(strand::ExpressionContext& ctx, const strand::Value& value) override;
     bool IsDefined(strand::ExpressionContext& ctx) override;
     int32_t GetNumValues(strand::ExpressionContext& ctx) override;

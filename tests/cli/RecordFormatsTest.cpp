@@ -196,9 +196,15 @@ TEST(WriteFields, EscapesTsv) {
 
 TEST(WriteFields, Utf8AndJsonNumbers) {
     TextBuffer out;
-    appendUtf8(u"\u00e9\U0001F600", out);
-    appendUtf8(std::u16string(1, char16_t(0xD800)), out);
-    EXPECT_EQ(out.view(), "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD");
+    EXPECT_TRUE(appendUtf8(u"\u00e9\U0001F600", out));
+    EXPECT_EQ(out.view(), "\xC3\xA9\xF0\x9F\x98\x80");
+    // Half a pair has no UTF-8 form: refused, never replaced.
+    const std::u16string lone[] = {{char16_t(0xD800)},
+                                   {u'a', char16_t(0xDC00)},
+                                   {char16_t(0xD800), u'a'},
+                                   {char16_t(0xDBFF), char16_t(0xDBFF)}};
+    for (const std::u16string& text : lone)
+        EXPECT_FALSE(appendUtf8(text, out));
     for (const char* yes : {"0", "-1", "1.50", "1e3", "-0.5E-2"})
         EXPECT_TRUE(isJsonNumber(yes)) << yes;
     for (const char* no : {"+3", "007", ".5", "5.", "0x1", "", "1e", "NaN"})

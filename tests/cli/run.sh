@@ -180,7 +180,7 @@ expect_stderr "unknown format" "give --in csv, tsv or jsonl"
 expect "missing input" 2 "" "$strand" run -e '@n := 1' nosuch.csv
 cp small.csv keep.csv
 expect "an input as the output" 2 "" "$strand" run -e '@n := 1' keep.csv -o ./keep.csv
-expect_stderr "an input as the output" "./keep.csv is both an input and an output: write to another file"
+expect_stderr "an input as the output" "./keep.csv is both an input (keep.csv) and an output: write to another file"
 expect_file "the input is left alone" keep.csv "$(cat small.csv)"
 expect "-o and --fail the same" 2 "" "$strand" run --filter -e 'a > 1' small.csv -o same1.csv --fail same1.csv
 expect_stderr "-o and --fail the same" "-o and --fail name the same file"

@@ -284,3 +284,23 @@ TEST(Script, RunsWithoutAContextOrARecord) {
     EXPECT_EQ(failure([&] { parse(u"x IS DEFINED")->getBool(bare); }).rfind("Could not get property list", 0),
               0u);
 }
+
+TEST(Script, TextsStopAtTheirLengthLimit) {
+    // A text at the limit is a text; one code unit more is refused, naming the operation and the line.
+    // (The long text is only ever read: each refusal comes before anything is copied.)
+    DataRecord record;
+    record.getPropertyList()->defineAdopting(String(u"s"), makePtr<StringValue>(String(kMaxTextLength, u'x')),
+                                             0);
+    ExpressionContext ctx(nullptr, &record);
+    EXPECT_EQ(failure([&] { parse(u"s .= ''; s += ''")->evaluate(ctx); }), "no failure");
+    const std::string tail = " would be longer than 268435456 characters, the most a text may hold.";
+    EXPECT_EQ(failure([&] { parse(u"x := 1;\n#t := 'x' . s")->evaluate(ctx); }),
+              "line 2, The text built by '.'" + tail);
+    EXPECT_EQ(failure([&] { parse(u"#t := 'x' + s")->evaluate(ctx); }),
+              "line 1, The text built by '+'" + tail);
+    EXPECT_EQ(failure([&] { parse(u"s .= 'x'")->evaluate(ctx); }), "line 1, The text built by '.='" + tail);
+    EXPECT_EQ(failure([&] { parse(u"s += 'x'")->evaluate(ctx); }), "line 1, The text built by '+='" + tail);
+    // The refused appends left the text as it was.
+    const Value& s = record.getPropertyList()->get(String(u"s"))->getValue();
+    EXPECT_EQ(static_cast<const StringValue&>(s).get().length(), kMaxTextLength);
+}
