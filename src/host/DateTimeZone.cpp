@@ -156,11 +156,17 @@ class ZoneRegistry {
     }
 
     const TimeZone* find(std::u16string_view name) {
+        // One zone for each offset however it is written; Z and +00:00 are UTC.
+        int32_t offset = 0;
+        String key(name);
+        if (name == u"Z" || (parseUtcOffset(name, offset) && offset == 0))
+            key = u"UTC";
+        else if (parseUtcOffset(name, offset))
+            key = formatUtcOffset(offset, true);
         std::lock_guard lock(m_mutex);
-        const String key(name);
         if (auto it = m_zones.find(key); it != m_zones.end())
             return it->second.get();
-        std::unique_ptr<TimeZone> zone = make(name);
+        std::unique_ptr<TimeZone> zone = make(key.view());
         if (!zone)
             return nullptr;
         return m_zones.emplace(key, std::move(zone)).first->second.get();
@@ -204,7 +210,7 @@ class ZoneRegistry {
   private:
     std::unique_ptr<TimeZone> make(std::u16string_view name) {
         int32_t offset = 0;
-        if (name == u"UTC" || name == u"Z")
+        if (name == u"UTC")
             return std::make_unique<FixedZone>(String(u"UTC"), 0);
         if (parseUtcOffset(name, offset))
             return std::make_unique<FixedZone>(formatUtcOffset(offset, true), offset);
