@@ -337,29 +337,60 @@ class Parser {
     const TimeZone* m_zone = nullptr;
 };
 
-// The built-in formats, most specific first within each family.
-const std::vector<String>& builtinFormats() {
-    static const std::vector<String>* formats = [] {
-        auto* list = new std::vector<String>();
+// The built-in formats fall into families by the shape of the texts they read; a text is tried only
+// against the family of its shape, most specific format first.
+enum Shape : size_t { IsoDate, IsoT, IsoBlank, Time, Slash, Dot, DayFirst, NameFirst, kShapes };
+
+Shape shapeOf(std::u16string_view text) {
+    size_t i = 0;
+    while (i < text.size() && util::isAsciiSpace(text[i]))
+        ++i;
+    auto isDigit = [&](size_t k) { return k < text.size() && text[k] >= u'0' && text[k] <= u'9'; };
+    if (i < text.size() && text[i] == u'-' && isDigit(i + 1))
+        ++i;
+    if (!isDigit(i))
+        return NameFirst;
+    while (isDigit(i))
+        ++i;
+    switch (i < text.size() ? text[i] : u'\0') {
+        case u'-':
+            if (text.find(u':') == text.npos)
+                return IsoDate;
+            return text.find_first_of(u"Tt") != text.npos ? IsoT : IsoBlank;
+        case u':':
+            return Time;
+        case u'/':
+            return Slash;
+        case u'.':
+            return Dot;
+        default:
+            return DayFirst;
+    }
+}
+
+using Families = std::array<std::vector<String>, kShapes>;
+
+const Families& builtinFormats() {
+    static const Families* formats = [] {
+        auto* families = new Families();
         const char16_t* times[] = {u"%H:%M:%S.%L", u"%H:%M:%S", u"%H:%M"};
-        for (const char16_t* separator : {u"T", u" "}) {
-            for (const char16_t* time : times) {
-                for (const char16_t* zone : {u"%z", u""})
-                    list->push_back(String(u"%Y-%m-%d").append(separator).append(time).append(zone));
+        for (const char16_t* time : times) {
+            for (const char16_t* zone : {u"%z", u""}) {
+                (*families)[IsoT].push_back(String(u"%Y-%m-%dT").append(time).append(zone));
+                (*families)[IsoBlank].push_back(String(u"%Y-%m-%d ").append(time).append(zone));
+                (*families)[Time].push_back(String(time).append(zone));
             }
         }
-        list->push_back(String(u"%Y-%m-%d"));
-        for (const char16_t* time : times) {
-            for (const char16_t* zone : {u"%z", u""})
-                list->push_back(String(time).append(zone));
-        }
-        for (const char16_t* date :
-             {u"%m/%d/%Y", u"%d.%m.%Y", u"%d %b %Y", u"%d %B %Y", u"%b %d, %Y", u"%B %d, %Y"}) {
+        (*families)[IsoDate].push_back(String(u"%Y-%m-%d"));
+        const std::pair<Shape, const char16_t*> dates[] = {
+            {Slash, u"%m/%d/%Y"},    {Dot, u"%d.%m.%Y"},        {DayFirst, u"%d %b %Y"},
+            {DayFirst, u"%d %B %Y"}, {NameFirst, u"%b %d, %Y"}, {NameFirst, u"%B %d, %Y"}};
+        for (const auto& [shape, date] : dates) {
             for (const char16_t* time : times)
-                list->push_back(String(date).append(u" ").append(time));
-            list->push_back(String(date));
+                (*families)[shape].push_back(String(date).append(u" ").append(time));
+            (*families)[shape].push_back(String(date));
         }
-        return list;
+        return families;
     }();
     return *formats;
 }
@@ -373,7 +404,7 @@ std::optional<ParsedDateTime> parseDateTime(std::u16string_view text, std::u16st
 
 std::optional<ParsedDateTime> parseDateTimeAnyFormat(std::u16string_view text, const DateLocale& locale,
                                                      std::u16string_view* format) {
-    for (const String& candidate : builtinFormats()) {
+    for (const String& candidate : builtinFormats()[shapeOf(text)]) {
         if (auto parsed = Parser(text, locale, true).parse(candidate.view())) {
             if (format)
                 *format = candidate.view();
