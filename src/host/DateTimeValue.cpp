@@ -575,6 +575,9 @@ void DateTimeValue::setLocalMillis(int64_t millis, bool everyField) {
 }
 
 void DateTimeValue::setUtcMillis(int64_t millis, bool everyField, const TimeZone* zone) {
+    // No zone is asked about a moment far outside the years: no offset brings it back.
+    if (millis < calendar::minMillis() - kMillisPerDay || millis > calendar::maxMillis() + kMillisPerDay)
+        throwOutOfRange();
     const TimeZone::Reading reading = zone->atUtc(calendar::floorDiv(millis, calendar::kMillisPerSecond));
     setLocalMillis(millis + int64_t(reading.offset) * calendar::kMillisPerSecond, everyField);
     m_zone = zone;
