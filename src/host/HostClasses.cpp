@@ -3,6 +3,7 @@
 #include "host/ByteStream.h"
 #include "host/Context.h"
 #include "host/DataRecord.h"
+#include "host/DateTimeValue.h"
 #include "host/Expression.h"
 #include "host/PropertyCollection.h"
 
@@ -16,6 +17,7 @@ void registerHostClasses() {
     Class::registerClass<DoubleValue>();
     Class::registerClass<IntegerValue>();
     Class::registerClass<BooleanValue>();
+    Class::registerClass<DateTimeValue>();
     Class::registerClass<ArrayValue>();
     Class::registerClass<StringArrayValue>();
     Class::registerClass<DoubleArrayValue>();

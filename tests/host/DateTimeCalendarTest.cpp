@@ -1,0 +1,120 @@
+// The calendar helpers against independent formulas over every day of the supported years.
+
+#include "host/DateTimeCalendar.h"
+
+#include <gtest/gtest.h>
+
+namespace cal = strand::calendar;
+
+namespace {
+
+// The Julian Day Number of a proleptic Gregorian date (Fliegel and Van Flandern, with floor division so
+// that it holds for negative years too).
+int64_t julianDayNumber(int64_t y, int64_t m, int64_t d) {
+    const int64_t a = cal::floorDiv(14 - m, 12), yy = y + 4800 - a, mm = m + 12 * a - 3;
+    return d + cal::floorDiv(153 * mm + 2, 5) + 365 * yy + cal::floorDiv(yy, 4) - cal::floorDiv(yy, 100) +
+           cal::floorDiv(yy, 400) - 32045;
+}
+
+// ISO 8601 weeks by the rule of the week's Thursday.
+int64_t isoWeeksInYear(int64_t y) {
+    auto p = [](int64_t year) {
+        return cal::floorMod(
+            year + cal::floorDiv(year, 4) - cal::floorDiv(year, 100) + cal::floorDiv(year, 400), 7);
+    };
+    return p(y) == 4 || p(y - 1) == 3 ? 53 : 52;
+}
+
+cal::IsoWeek isoWeekOracle(int32_t y, int32_t m, int32_t d) {
+    const int64_t jdn = julianDayNumber(y, m, d);
+    const int64_t weekday = cal::floorMod(jdn, 7) + 1;  // 1 Monday to 7 Sunday
+    const int64_t yearDay = jdn - julianDayNumber(y, 1, 1) + 1;
+    const int64_t week = cal::floorDiv(yearDay - weekday + 10, 7);
+    if (week < 1)
+        return {y - 1, int32_t(isoWeeksInYear(y - 1))};
+    if (week > isoWeeksInYear(y))
+        return {y + 1, 1};
+    return {y, int32_t(week)};
+}
+
+TEST(DateTimeCalendar, EveryDayAgreesWithTheJulianDayNumber) {
+    const int64_t epoch = julianDayNumber(1970, 1, 1);
+    int64_t days = cal::daysFromCivil(cal::kMinYear, 1, 1);
+    for (int32_t y = cal::kMinYear; y <= cal::kMaxYear; ++y) {
+        for (int32_t m = 1; m <= 12; ++m) {
+            for (int32_t d = 1; d <= cal::daysInMonth(y, m); ++d, ++days) {
+                ASSERT_EQ(cal::daysFromCivil(y, m, d), julianDayNumber(y, m, d) - epoch)
+                    << y << "-" << m << "-" << d;
+                const cal::CivilDate back = cal::civilFromDays(days);
+                ASSERT_TRUE(back.year == y && back.month == m && back.day == d) << days;
+                ASSERT_EQ(cal::dayOfWeek(days), cal::floorMod(julianDayNumber(y, m, d) + 1, 7) + 1) << days;
+            }
+        }
+    }
+}
+
+TEST(DateTimeCalendar, IsoWeeksAgreeWithTheThursdayRule) {
+    for (int32_t y :
+         {-9998, -1, 0, 1, 1582, 1900, 2000, 2004, 2005, 2008, 2009, 2010, 2015, 2020, 2021, 2026, 9999}) {
+        for (int32_t m = 1; m <= 12; ++m) {
+            for (int32_t d = 1; d <= cal::daysInMonth(y, m); ++d) {
+                const cal::IsoWeek got = cal::isoWeek(cal::daysFromCivil(y, m, d));
+                const cal::IsoWeek want = isoWeekOracle(y, m, d);
+                ASSERT_TRUE(got.year == want.year && got.week == want.week) << y << "-" << m << "-" << d;
+            }
+        }
+    }
+}
+
+TEST(DateTimeCalendar, LeapYearsAndMonthLengths) {
+    struct Case {
+        int32_t year;
+        bool leap;
+    };
+    for (const Case& c : {Case{1600, true},
+                          {1700, false},
+                          {1800, false},
+                          {1900, false},
+                          {2000, true},
+                          {2023, false},
+                          {2024, true},
+                          {0, true},
+                          {-4, true},
+                          {-100, false},
+                          {-400, true}}) {
+        EXPECT_EQ(cal::isLeapYear(c.year), c.leap) << c.year;
+        EXPECT_EQ(cal::daysInMonth(c.year, 2), c.leap ? 29 : 28) << c.year;
+    }
+    EXPECT_EQ(cal::daysInMonth(cal::kUndefinedYear, 2), 29);
+    EXPECT_EQ(cal::daysInMonth(2006, 4), 30);
+    EXPECT_EQ(cal::daysInMonth(2006, 0), -1);
+    EXPECT_EQ(cal::daysInMonth(2006, 13), -1);
+    EXPECT_EQ(cal::dayOfYear(2024, 12, 31), 366);
+    EXPECT_EQ(cal::dayOfYear(2023, 3, 1), 60);
+}
+
+TEST(DateTimeCalendar, MillisecondsOfFieldsFillTheUndefinedOnesFrom1970) {
+    cal::Fields f;
+    f.hour = 1;
+    f.minute = 2;
+    f.second = 3;
+    f.millisecond = 4;
+    EXPECT_EQ(cal::millisFromFields(f), 3723004);
+    f = cal::Fields();
+    f.month = 2;
+    f.day = 29;  // a year-less 29th of February stays a valid date
+    EXPECT_EQ(cal::millisFromFields(f), cal::daysFromCivil(1972, 2, 29) * cal::kMillisPerDay);
+    EXPECT_EQ(cal::millisFromFields(cal::Fields()), 0);
+
+    for (int64_t millis : {cal::minMillis(), int64_t(-1), int64_t(0), int64_t(86399999), cal::maxMillis()}) {
+        const cal::Fields back = cal::fieldsFromMillis(millis);
+        EXPECT_EQ(cal::millisFromFields(back), millis);
+    }
+    const cal::Fields last = cal::fieldsFromMillis(cal::maxMillis());
+    EXPECT_EQ(last, (cal::Fields{9999, 12, 31, 23, 59, 59, 999}));
+    EXPECT_EQ(cal::fieldsFromMillis(-1), (cal::Fields{1969, 12, 31, 23, 59, 59, 999}));
+    EXPECT_FALSE(cal::inRange(cal::maxMillis() + 1));
+    EXPECT_FALSE(cal::inRange(cal::minMillis() - 1));
+}
+
+}  // namespace
