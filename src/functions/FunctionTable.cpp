@@ -1,4 +1,5 @@
 #include "functions/FunctionFactory.h"
+#include "functions/ParameterFunctions.h"
 
 // The built-in functions in registration order: ids run from 1 to 249 in this order. A row without a
 // factory is known with its bounds (enough for checking scripts) until its family is implemented; the
@@ -264,9 +265,9 @@ const Row kFunctions[] = {
     {u"hashithkey", 2, 2, Family::HashTable},
     {u"hashithvalue", 2, 2, Family::HashTable},
     {u"createGUID", 0, 0, Family::Control},
-    {u"setlegalvalues", 1, 1, Family::Parameter},
-    {u"setdisableddetails", 1, 1, Family::Parameter},
-    {u"setinvaliddetails", 1, 1, Family::Parameter},
+    {u"setlegalvalues", 1, 1, Family::Parameter, makeSetLegalValues},
+    {u"setdisableddetails", 1, 1, Family::Parameter, makeSetDisabledDetails},
+    {u"setinvaliddetails", 1, 1, Family::Parameter, makeSetInvalidDetails},
     {u"runprotocol", 1, -1, Family::Protocol},
     {u"calculate", 1, -1, Family::Property},
     {u"append", 2, 2, Family::Property},
@@ -301,8 +302,8 @@ const Row kFunctions[] = {
     {u"ithproperty", 1, 1, Family::Property},
     {u"ithglobalproperty", 1, 1, Family::Property},
     {u"property", 1, 1, Family::Property},
-    {u"parameter", 0, 1, Family::Property},
-    {u"parametername", 0, 0, Family::Property},
+    {u"parameter", 0, 1, Family::Property, makeParameter},
+    {u"parametername", 0, 0, Family::Property, makeParameterName},
     {u"globalproperty", 1, 1, Family::Property},
     {u"changepropertytype", 2, 2, Family::Property},
     {u"getpropertytype", 1, 2, Family::Property},
