@@ -201,15 +201,18 @@ void CParameterCollection::removeAll() {
 bool CParameterCollection::rename(const String& oldName, const String& newName) {
     if (oldName.isNull() || oldName == newName)
         return false;
+    // The names may be the property's own, which the rename changes.
+    const String from = oldName;
+    const String to = newName;
     noteGroupsChanged();
-    const bool renamed = CPropertyCollection::rename(oldName, newName);
+    const bool renamed = CPropertyCollection::rename(from, to);
     Array<strand::iGroupParameter*> groups;
     getGroups(groups);
     for (strand::iGroupParameter* group : groups) {
-        if (!group->isMember(oldName))
+        if (!group->isMember(from))
             continue;
-        group->removeMember(oldName);
-        group->addMember(newName);
+        group->removeMember(from);
+        group->addMember(to);
     }
     return renamed;
 }
