@@ -123,11 +123,14 @@ void CParameter::resetFields() {
 }
 
 void CParameter::onActivate() {
+    // A recycled parameter may take the place of one whose text was kept.
+    textInputsChanged();
     resetFields();
     CProperty::onActivate();
 }
 
 void CParameter::onDeactivate() {
+    textInputsChanged();
     m_validationState = nullptr;
     m_enablingState = nullptr;
     m_legalValuesState = nullptr;

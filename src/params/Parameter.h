@@ -167,6 +167,9 @@ class CParameter final : public strand::CProperty, public strand::iParameter, pu
         TextBatch& operator=(const TextBatch&) = delete;
     };
 
+    // Kept evaluated texts are stale once a parameter or a collection of parameters changed.
+    static void textInputsChanged() noexcept;
+
     // The members as stored, whether the collection holds them or not.
     const strand::Array<strand::String>& members() const noexcept { return m_members; }
 
@@ -241,8 +244,6 @@ class CParameter final : public strand::CProperty, public strand::iParameter, pu
     // The chain from `name` back to this group through members, when `name` reaches it; empty otherwise.
     strand::String findCycleThrough(const strand::String& name) const;
 
-    // Kept evaluated texts are stale once a parameter changed.
-    static void textInputsChanged() noexcept;
     // Value changes: the collection revalidates first when this parameter affects validation.
     void beforeValueChange();
     // The evaluated value of getValue.

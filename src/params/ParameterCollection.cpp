@@ -72,6 +72,11 @@ Ptr<strand::CProperty> CParameterCollection::createProperty(const String& name) 
 // ---------------------------------------------------------------------------------------------------
 // Groups
 
+void CParameterCollection::noteGroupsChanged() noexcept {
+    ++m_groupsVersion;
+    CParameter::textInputsChanged();
+}
+
 const CParameterCollection::GroupIndex& CParameterCollection::groupIndex() {
     if (m_groupIndex.version == m_groupsVersion && m_groupIndex.size == getSize())
         return m_groupIndex;

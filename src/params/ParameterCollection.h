@@ -67,8 +67,9 @@ class CParameterCollection final : public strand::CPropertyCollection, public st
 
     // The groups that have the parameter as a member (isMember), in collection order.
     void groupsContaining(const CParameter& parameter, strand::Array<CParameter*>& out);
-    // Called by parameters whose group membership or type changed.
-    void noteGroupsChanged() noexcept { ++m_groupsVersion; }
+    // Called by parameters whose group membership or type changed, and by every change of the
+    // collection's structure (which also changes what macro tokens find).
+    void noteGroupsChanged() noexcept;
 
   protected:
     strand::Ptr<strand::CProperty> createProperty(const strand::String& name) const override;
