@@ -11,5 +11,6 @@ void addCheckCommand(CLI::App& app, int& status);
 void addEvalCommand(CLI::App& app, int& status);
 void addRunCommand(CLI::App& app, int& status);
 void addFunctionsCommand(CLI::App& app, int& status);
+void addParamsCommand(CLI::App& app, int& status);
 
 }  // namespace strand::cli

@@ -60,6 +60,7 @@ int runCommand(int argc, char** argv) {
     strand::cli::addEvalCommand(app, status);
     strand::cli::addRunCommand(app, status);
     strand::cli::addFunctionsCommand(app, status);
+    strand::cli::addParamsCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

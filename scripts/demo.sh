@@ -2,7 +2,7 @@
 # `make demo`: builds the strand command into build/ (installing the build prerequisites first
 # when some are missing) and runs the three example scripts of examples/ over
 # examples/products.csv: the restock manipulator, the premium filter, and the category totals
-# kept in globals.
+# kept in globals; then checks the two component definitions of examples/components/.
 #
 # Environment: BUILD_TYPE (default RelWithDebInfo) and JOBS (default: the number of CPUs), as
 # for the Makefile.
@@ -92,4 +92,22 @@ else
 fi
 
 echo
-echo "demo: done. The outputs are in $out/; examples/README.md describes the scripts."
+echo "== 4. Component parameters: examples/components/record-filter.json checked as defined, then"
+echo "   with the advanced mode switched on and a tolerance above the threshold (exit status 1)"
+globals='{"RunFolder": "/srv/pipeline/run-42", "batch": 6}'
+show "$STRAND" params check examples/components/record-filter.json --globals "$globals"
+status=0
+show "$STRAND" params check examples/components/record-filter.json --globals "$globals" \
+    --set Mode=advanced --set Tolerance=250 > "$out/record-filter.txt" || status=$?
+echo "(exit status $status; the parameters whose verdicts changed, and the summary:)"
+grep -A5 -e '^AdvancedOptions' -e '^Tolerance' "$out/record-filter.txt"
+tail -n 1 "$out/record-filter.txt"
+
+echo
+echo "== 5. examples/components/csv-export.json with compression switched on and the extension it asks for, as JSON"
+show "$STRAND" params check examples/components/csv-export.json --globals '{"rows_per_file": 50, "batch": 7}' \
+    --set Compress=true --set Extension=.csv.gz --json
+
+echo
+echo "demo: done. The outputs are in $out/; examples/README.md describes the scripts and"
+echo "examples/components/README.md the components."

@@ -1,4 +1,5 @@
 #include "functions/FunctionFactory.h"
+#include "functions/ParameterFunctions.h"
 
 #include "functions/DateFunctions.h"
 
@@ -266,9 +267,9 @@ const Row kFunctions[] = {
     {u"hashithkey", 2, 2, Family::HashTable},
     {u"hashithvalue", 2, 2, Family::HashTable},
     {u"createGUID", 0, 0, Family::Control},
-    {u"setlegalvalues", 1, 1, Family::Parameter},
-    {u"setdisableddetails", 1, 1, Family::Parameter},
-    {u"setinvaliddetails", 1, 1, Family::Parameter},
+    {u"setlegalvalues", 1, 1, Family::Parameter, makeSetLegalValues},
+    {u"setdisableddetails", 1, 1, Family::Parameter, makeSetDisabledDetails},
+    {u"setinvaliddetails", 1, 1, Family::Parameter, makeSetInvalidDetails},
     {u"runprotocol", 1, -1, Family::Protocol},
     {u"calculate", 1, -1, Family::Property},
     {u"append", 2, 2, Family::Property},
@@ -303,8 +304,8 @@ const Row kFunctions[] = {
     {u"ithproperty", 1, 1, Family::Property},
     {u"ithglobalproperty", 1, 1, Family::Property},
     {u"property", 1, 1, Family::Property},
-    {u"parameter", 0, 1, Family::Property},
-    {u"parametername", 0, 0, Family::Property},
+    {u"parameter", 0, 1, Family::Property, makeParameter},
+    {u"parametername", 0, 0, Family::Property, makeParameterName},
     {u"globalproperty", 1, 1, Family::Property},
     {u"changepropertytype", 2, 2, Family::Property},
     {u"getpropertytype", 1, 2, Family::Property},

@@ -15,6 +15,19 @@ inline constexpr char16_t HVN_ExpressionType[] = u"ExpressionType";
 inline constexpr char16_t HVN_TextExpressionType[] = u"TextExpressionType";
 inline constexpr char16_t HVN_GroupType[] = u"GroupType";
 inline constexpr char16_t HVN_PasswordType[] = u"PasswordType";
+inline constexpr char16_t HVN_URLType[] = u"URLType";
+inline constexpr char16_t HVN_ClientURLType[] = u"ClientURLType";
+inline constexpr char16_t HVN_DSNType[] = u"DSNType";
+inline constexpr char16_t HVN_SQLQueryType[] = u"SQLQueryType";
+inline constexpr char16_t HVN_UsernameType[] = u"UsernameType";
+inline constexpr char16_t HVN_TextType[] = u"TextType";
+inline constexpr char16_t HVN_ScriptType[] = u"ScriptType";
+inline constexpr char16_t HVN_PerlScriptType[] = u"PerlScriptType";
+inline constexpr char16_t HVN_FormatType[] = u"FormatType";
+inline constexpr char16_t HVN_PositionType[] = u"PositionType";
+inline constexpr char16_t HVN_PropertyPreviewType[] = u"PropertyPreviewType";
+inline constexpr char16_t HVN_SOAPEndpointType[] = u"SOAPEndpointType";
+inline constexpr char16_t HVN_RadarChartAxisType[] = u"RadarChartAxisType";
 
 // What a password parameter shows instead of its value.
 inline constexpr char16_t HVN_ObscuredPasswordText[] = u"********";
@@ -54,6 +67,10 @@ inline constexpr char16_t HVN_ProgIDUI[] = u"ProgIDUI";
 inline constexpr char16_t HVN_PASS_PORT_EXPRESSION[] = u"PassPortExpression";
 inline constexpr char16_t HVN_FAIL_PORT_EXPRESSION[] = u"FailPortExpression";
 inline constexpr char16_t HVN_Source[] = u"Source";
+// The obsolete name of the error-handling setting, still met in stored components.
+inline constexpr char16_t HVN_DataActionOnError[] = u"DataActionOnError";
+// The token that once stood for the installation's root folder in file settings.
+inline constexpr char16_t HVN_RootToken[] = u"$(halvornroot)";
 
 // The GUIDs of the protocol and subprotocol components.
 inline constexpr char16_t HVN_ProtocolGUID[] = u"{6C1E4A52-90B3-4F0D-8C1A-3B2D5E7F9A01}";

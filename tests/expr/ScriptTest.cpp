@@ -1,12 +1,10 @@
-// What script cases cannot show: scripts run against several records, the statement check, the
-// expression cache, node contexts, clones, random sources, and variables whose properties change
-// under them.
+// What script cases cannot show: scripts run against several records, the statement check, node
+// contexts, clones, random sources, and variables whose properties change under them.
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "expr/ExpressionCache.h"
 #include "expr/Variables.h"
 #include "host/ArrayValues.h"
 #include "parser/ExpressionParser.h"
@@ -133,25 +131,6 @@ TEST(Script, ExpressionListsAndTheParserObject) {
     ExpressionContext bare;
     EXPECT_EQ(expression->getDouble(bare), 42);
     EXPECT_THROW(parser->parseExpression(String(u"2 *"), nullptr), Exception);
-}
-
-TEST(Script, CacheReparsesOnlyChangedTextsAndFailsEveryTime) {
-    CExpressionCache cache;
-    cache.SetValues(nullptr, Array<String>{String(u"1 + 1"), String(u"'a'")});
-    ASSERT_EQ(cache.GetNumberOfExpressions(), 2u);
-    const xrExpressionListImp* first = cache.GetExpressionAt(0).get();
-    cache.SetValues(nullptr, Array<String>{String(u"1 + 1"), String(u"'a'")});
-    EXPECT_EQ(cache.GetExpressionAt(0).get(), first);
-    cache.SetValues(nullptr, Array<String>{String(u"1 + 1"), String(u"'b'")});
-    EXPECT_NE(cache.GetExpressionAt(0).get(), first);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        EXPECT_EQ(failure([&] { cache.SetValues(nullptr, Array<String>{String(u"1 +")}); }),
-                  "line 1:4: unexpected end of file\n");
-        EXPECT_EQ(cache.GetNumberOfExpressions(), 0u);
-    }
-    EXPECT_EQ(failure([&] { cache.SetValues(nullptr, Array<String>{String(u"3; 4")}); }),
-              "line 1, Statement doesn't appear to do anything.");
-    EXPECT_THROW(cache.GetExpressionAt(0), InvalidIndexException);
 }
 
 TEST(Script, NodeContextsBorrowARecordOnlyWhileTheyRun) {

@@ -1,4 +1,4 @@
-#include "expr/ExpressionCache.h"
+#include "params/ExpressionCache.h"
 
 #include "parser/ExpressionParser.h"
 

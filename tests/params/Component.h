@@ -1,0 +1,85 @@
+#pragma once
+// A component for the parameter tests: a parameter collection with a context whose component
+// parameters are the collection and whose global properties the test fills.
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+
+#include "host/Context.h"
+#include "params/Parameter.h"
+#include "params/ParameterCollection.h"
+
+namespace strand::test {
+
+inline Array<String> texts(std::initializer_list<const char16_t*> items) {
+    Array<String> out;
+    for (const char16_t* item : items)
+        out.add(String(item));
+    return out;
+}
+
+// The first message of the failure of f (the whole block with `block`), or "no failure".
+inline std::string failure(const std::function<void()>& f, bool block = false) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return (block ? e.getErrorMessageBlock() : e.getMessage()).toUtf8();
+    }
+    return "no failure";
+}
+
+struct Component {
+    Ptr<CParameterCollection> parameters = CParameterCollection::newInstance();
+    Ptr<ComponentContext> context = makePtr<ComponentContext>();
+
+    Component() {
+        context->setComponentParameters(parameters);
+        parameters->_setContext(context.get());
+    }
+    ~Component() { parameters->_setContext(nullptr); }
+    Component(const Component&) = delete;
+    Component& operator=(const Component&) = delete;
+
+    CParameter& add(const char16_t* name, const char16_t* value = u"") {
+        auto& parameter = dynamic_cast<CParameter&>(*parameters->declare(String(name)));
+        parameter.setValue(value);
+        return parameter;
+    }
+    CParameter& add(const char16_t* name, std::initializer_list<const char16_t*> values) {
+        auto& parameter = add(name);
+        parameter.setValue(StringArrayValue(texts(values).vector()));
+        return parameter;
+    }
+    CParameter& operator[](const char16_t* name) const {
+        return dynamic_cast<CParameter&>(*parameters->get(String(name)));
+    }
+    void global(const char16_t* name, const char16_t* value) {
+        context->getGlobalProperties()->define(String(name), StringValue(String(value)), 0);
+    }
+    // The parameter's text with the steps of `mode` applied, against the component's collections.
+    Array<String> text(const char16_t* name, uint32_t mode = CParameter::kReplaceMacroTokens) const {
+        Array<String> out;
+        (*this)[name].getEvaluatedText(context.get(), parameters.get(), context->getGlobalProperties(), mode,
+                                       out);
+        return out;
+    }
+    // The text as one string, the strings joined by " | ".
+    std::string joined(const char16_t* name, uint32_t mode = CParameter::kReplaceMacroTokens) const {
+        Array<String> strings = text(name, mode);
+        std::string out;
+        for (size_t i = 0; i < strings.size(); ++i)
+            out += (i ? " | " : "") + strings[i].toUtf8();
+        return out;
+    }
+};
+
+// How many times a rule ran, as it counts in its own state: the rule begins with kCount.
+inline constexpr const char16_t* kCount =
+    u"IF @runs IS DEFINED THEN @runs := @runs + 1; ELSE @runs := 1; END IF; ";
+inline int runs(const iPropertyCollection* state) {
+    const iProperty* counter = state ? state->find(String(u"runs")) : nullptr;
+    return counter ? int(counter->getRawValue().getDouble()) : 0;
+}
+
+}  // namespace strand::test
