@@ -16,11 +16,7 @@ namespace strand::cli {
 namespace {
 
 std::string bounds(const xrFunctionFactory::Entry& entry) {
-    if (entry.maxArgs < 0)
-        return std::to_string(entry.minArgs) + " or more";
-    if (entry.minArgs == entry.maxArgs)
-        return std::to_string(entry.minArgs);
-    return std::to_string(entry.minArgs) + " to " + std::to_string(entry.maxArgs);
+    return xrFunctionFactory::DescribeBounds(entry.minArgs, entry.maxArgs);
 }
 
 void printTable() {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-    build-essential cmake make pkg-config git
+    build-essential cmake make pkg-config git python3 clang-format
     antlr libantlr-dev
     libpcre2-dev zlib1g-dev libboost-math-dev uuid-dev
     libhowardhinnant-date-dev tzdata

@@ -13,19 +13,7 @@ xrConditionalExprImp::xrConditionalExprImp(int32_t line, xrNodeRef condition, xr
       m_condition(std::move(condition)),
       m_first(std::move(first)),
       m_second(std::move(second)) {
-    SetDepth(xrDepthOver({m_condition.get(), m_first.get(), m_second.get()}));
-}
-
-void xrConditionalExprImp::Reset() {
-    m_condition->Reset();
-    m_first->Reset();
-    m_second->Reset();
-}
-
-void xrConditionalExprImp::ResetCalculated() {
-    m_condition->ResetCalculated();
-    m_first->ResetCalculated();
-    m_second->ResetCalculated();
+    setChildren({m_condition.get(), m_first.get(), m_second.get()});
 }
 
 xrAssignmentBase::xrAssignmentBase(int32_t line, xrNodeRef target, xrNodeRef value)
@@ -36,17 +24,7 @@ xrAssignmentBase::xrAssignmentBase(int32_t line, xrNodeRef target, xrNodeRef val
       m_numeric(m_value->IsDouble()) {
     if (auto* reference = dynamic_cast<xrPropertyRefExprImp*>(m_target.get()))
         m_plainVariable = dynamic_cast<xrExpressionVariableImp*>(reference->variable().get());
-    SetDepth(xrDepthOver({m_target.get(), m_value.get()}));
-}
-
-void xrAssignmentBase::Reset() {
-    m_target->Reset();
-    m_value->Reset();
-}
-
-void xrAssignmentBase::ResetCalculated() {
-    m_target->ResetCalculated();
-    m_value->ResetCalculated();
+    setChildren({m_target.get(), m_value.get()});
 }
 
 xrExpressionVariableInterface* xrAssignmentBase::targetVariable(ExpressionContext& ctx) {
@@ -147,7 +125,7 @@ xrExpressionVariableInterface* xrArithmeticAssignExprImp::GetVariable(Expression
 
 xrIncrementExprImp::xrIncrementExprImp(int32_t line, xrNodeRef target, Form form)
     : xrNumericExprImp(line), m_target(std::move(target)), m_form(form) {
-    SetDepth(xrDepthOver({m_target.get()}));
+    setChildren({m_target.get()});
 }
 
 double xrIncrementExprImp::AsDouble(ExpressionContext& ctx) {

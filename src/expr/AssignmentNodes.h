@@ -18,8 +18,6 @@ class xrConditionalExprImp final : public xrValueExprImp {
     bool IsBool() const override { return m_first->IsBool() && m_second->IsBool(); }
     bool IsProperty() const override { return m_first->IsProperty() && m_second->IsProperty(); }
     void DoesSomethingCheck() const override {}
-    void Reset() override;
-    void ResetCalculated() override;
     xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override {
         return branch(ctx)->GetVariable(ctx);
     }
@@ -52,8 +50,6 @@ class xrAssignmentBase : public xrValueExprImp {
 
     bool IsProperty() const override { return true; }
     void DoesSomethingCheck() const override {}
-    void Reset() override;
-    void ResetCalculated() override;
 
     const strand::String& AsString(strand::ExpressionContext& ctx) override;
     bool AsBool(strand::ExpressionContext& ctx) override;
@@ -129,8 +125,6 @@ class xrIncrementExprImp : public xrNumericExprImp {
     xrIncrementExprImp(int32_t line, xrNodeRef target, Form form);
     double AsDouble(strand::ExpressionContext& ctx) override;
     void DoesSomethingCheck() const override {}
-    void Reset() override { m_target->Reset(); }
-    void ResetCalculated() override { m_target->ResetCalculated(); }
 
   private:
     xrNodeRef m_target;

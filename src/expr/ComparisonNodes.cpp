@@ -44,17 +44,7 @@ bool containsText(std::u16string_view haystack, std::u16string_view needle, bool
 
 xrBinaryBooleanExprImp::xrBinaryBooleanExprImp(int32_t line, xrNodeRef left, xrNodeRef right)
     : xrBooleanExprImp(line), m_left(std::move(left)), m_right(std::move(right)) {
-    SetDepth(xrDepthOver({m_left.get(), m_right.get()}));
-}
-
-void xrBinaryBooleanExprImp::Reset() {
-    m_left->Reset();
-    m_right->Reset();
-}
-
-void xrBinaryBooleanExprImp::ResetCalculated() {
-    m_left->ResetCalculated();
-    m_right->ResetCalculated();
+    setChildren({m_left.get(), m_right.get()});
 }
 
 xrEqualsExprImp::xrEqualsExprImp(int32_t line, xrNodeRef left, xrNodeRef right)
@@ -130,7 +120,7 @@ bool xrStringOrderExprImp::AsBool(ExpressionContext& ctx) {
 
 xrNotExprImp::xrNotExprImp(int32_t line, xrNodeRef operand)
     : xrBooleanExprImp(line), m_operand(std::move(operand)) {
-    SetDepth(xrDepthOver({m_operand.get()}));
+    setChildren({m_operand.get()});
 }
 
 xrLikeExprImp::xrLikeExprImp(int32_t line, xrNodeRef subject, xrNodeRef pattern, bool exactCase, bool raw)
@@ -139,7 +129,7 @@ xrLikeExprImp::xrLikeExprImp(int32_t line, xrNodeRef subject, xrNodeRef pattern,
       m_pattern(std::move(pattern)),
       m_exactCase(exactCase),
       m_raw(raw) {
-    SetDepth(xrDepthOver({m_subject.get(), m_pattern.get()}));
+    setChildren({m_subject.get(), m_pattern.get()});
 }
 
 String xrLikeExprImp::translate(const String& pattern) {
@@ -219,14 +209,8 @@ bool xrLikeExprImp::AsBool(ExpressionContext& ctx) {
 }
 
 void xrLikeExprImp::Reset() {
-    m_subject->Reset();
-    m_pattern->Reset();
+    xrBooleanExprImp::Reset();
     m_lastPattern.reset();
-}
-
-void xrLikeExprImp::ResetCalculated() {
-    m_subject->ResetCalculated();
-    m_pattern->ResetCalculated();
 }
 
 xrBetweenExprImp::xrBetweenExprImp(int32_t line, xrNodeRef value, xrNodeRef first, xrNodeRef second)
@@ -234,7 +218,7 @@ xrBetweenExprImp::xrBetweenExprImp(int32_t line, xrNodeRef value, xrNodeRef firs
       m_value(std::move(value)),
       m_first(std::move(first)),
       m_second(std::move(second)) {
-    SetDepth(xrDepthOver({m_value.get(), m_first.get(), m_second.get()}));
+    setChildren({m_value.get(), m_first.get(), m_second.get()});
 }
 
 bool xrBetweenExprImp::AsBool(ExpressionContext& ctx) {
@@ -247,21 +231,9 @@ bool xrBetweenExprImp::AsBool(ExpressionContext& ctx) {
     return b <= v && v <= a;
 }
 
-void xrBetweenExprImp::Reset() {
-    m_value->Reset();
-    m_first->Reset();
-    m_second->Reset();
-}
-
-void xrBetweenExprImp::ResetCalculated() {
-    m_value->ResetCalculated();
-    m_first->ResetCalculated();
-    m_second->ResetCalculated();
-}
-
 xrUniqueExprImp::xrUniqueExprImp(int32_t line, xrNodeRef operand)
     : xrBooleanExprImp(line), m_operand(std::move(operand)) {
-    SetDepth(xrDepthOver({m_operand.get()}));
+    setChildren({m_operand.get()});
 }
 
 bool xrUniqueExprImp::AsBool(ExpressionContext& ctx) {
@@ -272,7 +244,7 @@ bool xrUniqueExprImp::AsBool(ExpressionContext& ctx) {
 }
 
 void xrUniqueExprImp::Reset() {
-    m_operand->Reset();
+    xrBooleanExprImp::Reset();
     m_seen.clear();
 }
 
@@ -283,7 +255,7 @@ void xrUniqueNoCaseExprImp::Reset() {
 
 xrIsDefinedExprImp::xrIsDefinedExprImp(int32_t line, xrNodeRef operand)
     : xrBooleanExprImp(line), m_operand(std::move(operand)) {
-    SetDepth(xrDepthOver({m_operand.get()}));
+    setChildren({m_operand.get()});
 }
 
 bool xrIsDefinedExprImp::AsBool(ExpressionContext& ctx) {

@@ -14,8 +14,6 @@
 class xrBinaryBooleanExprImp : public xrBooleanExprImp {
   public:
     xrBinaryBooleanExprImp(int32_t line, xrNodeRef left, xrNodeRef right);
-    void Reset() override;
-    void ResetCalculated() override;
 
   protected:
     xrNodeRef m_left;
@@ -126,8 +124,6 @@ class xrNotExprImp final : public xrBooleanExprImp {
   public:
     xrNotExprImp(int32_t line, xrNodeRef operand);
     bool AsBool(strand::ExpressionContext& ctx) override { return !m_operand->AsBool(ctx); }
-    void Reset() override { m_operand->Reset(); }
-    void ResetCalculated() override { m_operand->ResetCalculated(); }
 
   private:
     xrNodeRef m_operand;
@@ -141,7 +137,6 @@ class xrLikeExprImp final : public xrBooleanExprImp {
     xrLikeExprImp(int32_t line, xrNodeRef subject, xrNodeRef pattern, bool exactCase, bool raw);
     bool AsBool(strand::ExpressionContext& ctx) override;
     void Reset() override;
-    void ResetCalculated() override;
 
     // The regular expression a LIKE pattern stands for.
     static strand::String translate(const strand::String& pattern);
@@ -164,8 +159,6 @@ class xrBetweenExprImp final : public xrBooleanExprImp {
   public:
     xrBetweenExprImp(int32_t line, xrNodeRef value, xrNodeRef first, xrNodeRef second);
     bool AsBool(strand::ExpressionContext& ctx) override;
-    void Reset() override;
-    void ResetCalculated() override;
 
   private:
     xrNodeRef m_value;
@@ -180,7 +173,6 @@ class xrUniqueExprImp : public xrBooleanExprImp {
     bool AsBool(strand::ExpressionContext& ctx) override;
     void DoesSomethingCheck() const override {}
     void Reset() override;
-    void ResetCalculated() override { m_operand->ResetCalculated(); }
 
   protected:
     virtual bool insert(const strand::String& text) { return m_seen.insert(text).second; }
@@ -208,8 +200,6 @@ class xrIsDefinedExprImp final : public xrBooleanExprImp {
   public:
     xrIsDefinedExprImp(int32_t line, xrNodeRef operand);
     bool AsBool(strand::ExpressionContext& ctx) override;
-    void Reset() override { m_operand->Reset(); }
-    void ResetCalculated() override { m_operand->ResetCalculated(); }
 
   private:
     xrNodeRef m_operand;

@@ -156,5 +156,5 @@ void xrForLoopExprImp::Evaluate(ExpressionContext& ctx) {
 
 xrReturnExprImp::xrReturnExprImp(int32_t line, xrNodeRef returned)
     : xrValueExprImp(line), m_returned(std::move(returned)) {
-    SetDepth(xrDepthOver({m_returned.get()}));
+    setChildren({m_returned.get()});
 }

@@ -68,7 +68,6 @@ class xrBreakExprImp final : public xrVoidExprImp {
   public:
     using xrVoidExprImp::xrVoidExprImp;
     void DoesSomethingCheck() const override {}
-    void Reset() override {}
     void Evaluate(strand::ExpressionContext&) override { throw xrBreakException{GetLineNum()}; }
 };
 
@@ -82,14 +81,6 @@ class xrReturnExprImp final : public xrValueExprImp {
     bool IsDouble() const override { return m_returned && m_returned->IsDouble(); }
     bool IsValue() const override { return !m_returned || m_returned->IsValue(); }
     void DoesSomethingCheck() const override {}
-    void Reset() override {
-        if (m_returned)
-            m_returned->Reset();
-    }
-    void ResetCalculated() override {
-        if (m_returned)
-            m_returned->ResetCalculated();
-    }
 
     const strand::String& AsString(strand::ExpressionContext&) override {
         throw xrReturnException{m_returned};

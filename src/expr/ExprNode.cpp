@@ -53,11 +53,19 @@ double xrStringExprImp::AsDouble(ExpressionContext& ctx) {
     return strand::util::stringToDouble(AsString(ctx).view());
 }
 
-int32_t xrDepthOver(std::initializer_list<const xrValueExprImp*> children) {
+void xrValueExprImp::setChildren(std::initializer_list<xrValueExprImp*> children) {
+    m_children.clear();
     int32_t depth = 0;
-    for (const xrValueExprImp* child : children) {
-        if (child)
-            depth = std::max(depth, child->GetDepth());
+    for (xrValueExprImp* child : children) {
+        if (!child)
+            continue;
+        m_children.push_back(child);
+        depth = std::max(depth, child->GetDepth());
     }
-    return depth + 1;
+    SetDepth(depth + 1);
+}
+
+void xrValueExprImp::addChild(xrValueExprImp* child) {
+    m_children.push_back(child);
+    SetDepth(std::max(GetDepth(), child->GetDepth() + 1));
 }

@@ -10,6 +10,8 @@
 // valid until the same node is evaluated again. A tree serves one evaluation at a time.
 
 #include <cstdint>
+#include <initializer_list>
+#include <vector>
 
 #include "expr/Exceptions.h"
 #include "expr/RefCount.h"
@@ -35,9 +37,17 @@ class xrValueExprImp : public xrCounted {
 
     // Raises when the node, used as a statement, would have no effect.
     virtual void DoesSomethingCheck() const;
-    // Drops the per-run caches of the node and its children (LIKE patterns, UNIQUE sets, ...).
-    virtual void Reset() = 0;
-    virtual void ResetCalculated() {}
+    // Drops the per-run caches of the node and its children (LIKE patterns, UNIQUE sets, ...); the
+    // node's own, when it has any, in an override that calls this one.
+    virtual void Reset() {
+        for (xrValueExprImp* child : m_children)
+            child->Reset();
+    }
+    // A calculated property is calculated afresh below this node on the next evaluation.
+    virtual void ResetCalculated() {
+        for (xrValueExprImp* child : m_children)
+            child->ResetCalculated();
+    }
     // The variable a node names, or null. The node keeps it: it stays valid while the tree lives.
     virtual xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx);
 
@@ -67,9 +77,16 @@ class xrValueExprImp : public xrCounted {
                                  strand::formatString(std::u16string_view(format), args...).view());
     }
 
+  protected:
+    // The operand nodes, in order (the node holds them itself): Reset and ResetCalculated reach them,
+    // and the node's depth is one more than theirs.
+    void setChildren(std::initializer_list<xrValueExprImp*> children);
+    void addChild(xrValueExprImp* child);
+
   private:
     int32_t m_line;
     int32_t m_depth = 1;
+    std::vector<xrValueExprImp*> m_children;
 };
 
 using xrNodeRef = xrRefCount<xrValueExprImp>;
@@ -153,6 +170,3 @@ class xrPropertyExprImp : public xrValueExprImp {
   public:
     using xrValueExprImp::xrValueExprImp;
 };
-
-// Depth of a node over its children, for the parser's bound.
-int32_t xrDepthOver(std::initializer_list<const xrValueExprImp*> children);

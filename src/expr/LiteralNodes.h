@@ -11,7 +11,6 @@ class xrNumberLiteralExprImp final : public xrNumericExprImp {
     // legal range: <text>".
     xrNumberLiteralExprImp(int32_t line, const strand::String& text);
     double AsDouble(strand::ExpressionContext&) override { return m_number; }
-    void Reset() override {}
     double value() const noexcept { return m_number; }
 
   private:
@@ -25,7 +24,6 @@ class xrStringLiteralExprImp final : public xrStringExprImp {
     xrStringLiteralExprImp(int32_t line, const strand::String& text, Kind kind);
     const strand::String& AsString(strand::ExpressionContext&) override { return m_value.get(); }
     void Evaluate(strand::ExpressionContext&) override {}
-    void Reset() override {}
 
     // The C style escapes: \n \t \r \a \b \f \v, octal \0..\377, \x and one or two hex digits, \u and one
     // to four hex digits; any other escaped character stands for itself, and a final backslash stays.
@@ -37,7 +35,6 @@ class xrBoolLiteralExprImp final : public xrBooleanExprImp {
     xrBoolLiteralExprImp(int32_t line, bool value) : xrBooleanExprImp(line), m_truth(value) {}
     bool AsBool(strand::ExpressionContext&) override { return m_truth; }
     void DoesSomethingCheck() const override {}
-    void Reset() override {}
 
   private:
     bool m_truth;

@@ -15,7 +15,7 @@ xrPlusExprImp::xrPlusExprImp(int32_t line, std::vector<xrNodeRef> operands) : xr
 
 void xrPlusExprImp::Add(xrNodeRef operand) {
     m_isString = m_isString || operand->IsString();
-    SetDepth(std::max(GetDepth(), operand->GetDepth() + 1));
+    addChild(operand.get());
     m_operands.push_back(std::move(operand));
 }
 
@@ -57,29 +57,9 @@ void xrPlusExprImp::Evaluate(ExpressionContext& ctx) {
         operand->Evaluate(ctx);
 }
 
-void xrPlusExprImp::Reset() {
-    for (const auto& operand : m_operands)
-        operand->Reset();
-}
-
-void xrPlusExprImp::ResetCalculated() {
-    for (const auto& operand : m_operands)
-        operand->ResetCalculated();
-}
-
 xrBinaryNumericExprImp::xrBinaryNumericExprImp(int32_t line, xrNodeRef left, xrNodeRef right)
     : xrNumericExprImp(line), m_left(std::move(left)), m_right(std::move(right)) {
-    SetDepth(xrDepthOver({m_left.get(), m_right.get()}));
-}
-
-void xrBinaryNumericExprImp::Reset() {
-    m_left->Reset();
-    m_right->Reset();
-}
-
-void xrBinaryNumericExprImp::ResetCalculated() {
-    m_left->ResetCalculated();
-    m_right->ResetCalculated();
+    setChildren({m_left.get(), m_right.get()});
 }
 
 double xrModuloExprImp::AsDouble(ExpressionContext& ctx) {
@@ -95,7 +75,7 @@ double xrModuloExprImp::AsDouble(ExpressionContext& ctx) {
 
 xrNegateExprImp::xrNegateExprImp(int32_t line, xrNodeRef operand)
     : xrNumericExprImp(line), m_operand(std::move(operand)) {
-    SetDepth(xrDepthOver({m_operand.get()}));
+    setChildren({m_operand.get()});
 }
 
 xrConcatExprImp::xrConcatExprImp(int32_t line, xrNodeRef left, xrNodeRef right)
@@ -103,7 +83,7 @@ xrConcatExprImp::xrConcatExprImp(int32_t line, xrNodeRef left, xrNodeRef right)
       m_left(std::move(left)),
       m_right(std::move(right)),
       m_leftIsConcat(dynamic_cast<xrConcatExprImp*>(m_left.get()) != nullptr) {
-    SetDepth(xrDepthOver({m_left.get(), m_right.get()}));
+    setChildren({m_left.get(), m_right.get()});
 }
 
 const String& xrConcatExprImp::AsString(ExpressionContext& ctx) {
@@ -130,14 +110,4 @@ void xrConcatExprImp::appendTo(ExpressionContext& ctx, String& out) {
 void xrConcatExprImp::Evaluate(ExpressionContext& ctx) {
     m_left->Evaluate(ctx);
     m_right->Evaluate(ctx);
-}
-
-void xrConcatExprImp::Reset() {
-    m_left->Reset();
-    m_right->Reset();
-}
-
-void xrConcatExprImp::ResetCalculated() {
-    m_left->ResetCalculated();
-    m_right->ResetCalculated();
 }

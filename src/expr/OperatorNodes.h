@@ -19,8 +19,6 @@ class xrPlusExprImp final : public xrValueExprImp {
     double AsDouble(strand::ExpressionContext& ctx) override;
     const strand::Value& AsValue(strand::ExpressionContext& ctx) override;
     void Evaluate(strand::ExpressionContext& ctx) override;
-    void Reset() override;
-    void ResetCalculated() override;
 
     // The parser adds the operands of a chain a + b + c one by one.
     void Add(xrNodeRef operand);
@@ -37,8 +35,6 @@ class xrPlusExprImp final : public xrValueExprImp {
 class xrBinaryNumericExprImp : public xrNumericExprImp {
   public:
     xrBinaryNumericExprImp(int32_t line, xrNodeRef left, xrNodeRef right);
-    void Reset() override;
-    void ResetCalculated() override;
 
   protected:
     xrNodeRef m_left;
@@ -83,8 +79,6 @@ class xrNegateExprImp final : public xrNumericExprImp {
   public:
     xrNegateExprImp(int32_t line, xrNodeRef operand);
     double AsDouble(strand::ExpressionContext& ctx) override { return -m_operand->AsDouble(ctx); }
-    void Reset() override { m_operand->Reset(); }
-    void ResetCalculated() override { m_operand->ResetCalculated(); }
 
   private:
     xrNodeRef m_operand;
@@ -95,8 +89,6 @@ class xrConcatExprImp final : public xrStringExprImp {
     xrConcatExprImp(int32_t line, xrNodeRef left, xrNodeRef right);
     const strand::String& AsString(strand::ExpressionContext& ctx) override;
     void Evaluate(strand::ExpressionContext& ctx) override;
-    void Reset() override;
-    void ResetCalculated() override;
 
   private:
     // Appends the texts of a chain `a . b . c` in order, without a text for each link.

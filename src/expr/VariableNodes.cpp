@@ -31,7 +31,7 @@ xrIndexedPropertyExprImp::xrIndexedPropertyExprImp(int32_t line, xrNodeRef base,
     : xrPropertyExprImp(line), m_base(std::move(base)), m_index(std::move(index)) {
     if (!m_base->IsProperty())
         throw error(u"Only a property can be indexed.");
-    SetDepth(xrDepthOver({m_base.get(), m_index.get()}));
+    setChildren({m_base.get(), m_index.get()});
 }
 
 xrExpressionVariableInterface* xrIndexedPropertyExprImp::GetVariable(ExpressionContext& ctx) {
@@ -42,16 +42,6 @@ xrExpressionVariableInterface* xrIndexedPropertyExprImp::GetVariable(ExpressionC
     if (!indexed || indexed->base().get() != base)
         m_variable = makeRef<xrExpressionIndexedVariableImp>(xrVariableRef(base), m_index);
     return m_variable.get();
-}
-
-void xrIndexedPropertyExprImp::Reset() {
-    m_base->Reset();
-    m_index->Reset();
-}
-
-void xrIndexedPropertyExprImp::ResetCalculated() {
-    m_base->ResetCalculated();
-    m_index->ResetCalculated();
 }
 
 const String& xrIndexedPropertyExprImp::AsString(ExpressionContext& ctx) {

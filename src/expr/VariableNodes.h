@@ -39,8 +39,6 @@ class xrIndexedPropertyExprImp final : public xrPropertyExprImp {
 
     bool IsProperty() const override { return true; }
     xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override;
-    void Reset() override;
-    void ResetCalculated() override;
 
     const strand::String& AsString(strand::ExpressionContext& ctx) override;
     bool AsBool(strand::ExpressionContext& ctx) override;

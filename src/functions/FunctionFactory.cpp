@@ -82,6 +82,34 @@ std::vector<xrFunctionFactory::Entry> xrFunctionFactory::AllFunctions() {
     return loaded().entries;
 }
 
+std::optional<String> xrFunctionFactory::ArgumentCountMessage(const String& name, int32_t minArgs,
+                                                              int32_t maxArgs, int32_t count, int32_t line) {
+    if (maxArgs == -1) {
+        if (count >= minArgs)
+            return std::nullopt;
+        return strand::formatCut(u"line %ld, The function '%ls' requires %ld or more parameters.", line, name,
+                                 minArgs);
+    }
+    if (minArgs == maxArgs) {
+        if (count == minArgs)
+            return std::nullopt;
+        return strand::formatCut(u"line %ld, The function '%ls' requires %ld parameters.", line, name,
+                                 minArgs);
+    }
+    if (count >= minArgs && count <= maxArgs)
+        return std::nullopt;
+    return strand::formatCut(u"line %ld, The function '%ls' requires %ld to %ld parameters.", line, name,
+                             minArgs, maxArgs);
+}
+
+std::string xrFunctionFactory::DescribeBounds(int32_t minArgs, int32_t maxArgs) {
+    if (maxArgs == -1)
+        return std::to_string(minArgs) + " or more";
+    if (minArgs == maxArgs)
+        return std::to_string(minArgs);
+    return std::to_string(minArgs) + " to " + std::to_string(maxArgs);
+}
+
 xrRefCount<xrValueExprImp> xrFunctionFactory::GetFunctionByName(
     const String& name, int32_t line, xrExpressionVariableFactory& variables,
     const strand::Ptr<xrBasicExpressionListImp>& arguments) {
@@ -89,23 +117,9 @@ xrRefCount<xrValueExprImp> xrFunctionFactory::GetFunctionByName(
     if (!entry)
         throw strand::Exception(
             strand::formatCut(u"line %ld, Unknown function '%ls' found in expression.", line, name));
-    const int32_t count = int32_t(arguments->Size());
-    if (entry->maxArgs == -1) {
-        if (count < entry->minArgs) {
-            throw strand::Exception(
-                strand::formatCut(u"line %ld, The function '%ls' requires %ld or more parameters.", line,
-                                  name, entry->minArgs));
-        }
-    } else if (entry->minArgs == entry->maxArgs) {
-        if (count != entry->minArgs) {
-            throw strand::Exception(strand::formatCut(
-                u"line %ld, The function '%ls' requires %ld parameters.", line, name, entry->minArgs));
-        }
-    } else if (count < entry->minArgs || count > entry->maxArgs) {
-        throw strand::Exception(
-            strand::formatCut(u"line %ld, The function '%ls' requires %ld to %ld parameters.", line, name,
-                              entry->minArgs, entry->maxArgs));
-    }
+    if (std::optional<String> message =
+            ArgumentCountMessage(name, entry->minArgs, entry->maxArgs, int32_t(arguments->Size()), line))
+        throw strand::Exception(*message);
     if (!entry->factory) {
         throw strand::Exception(strand::formatCut(
             u"line %ld, The function function '%ls' has not been implemented.  Contact Halvorn.", line,

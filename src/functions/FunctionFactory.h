@@ -7,6 +7,8 @@
 // only read, and lookups take no lock.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "host/Object.h"
@@ -45,6 +47,12 @@ class xrFunctionFactory {
     static bool GetNumArguments(const strand::String& name, int32_t& minArgs, int32_t& maxArgs);
     // The entry of a name, or null.
     static const Entry* Find(const strand::String& name);
+    // The one argument-count rule, for the registry, the checking parser and the function listing: the
+    // message for a call of `name` on `line` with `count` arguments, or nothing when the count fits.
+    static std::optional<strand::String> ArgumentCountMessage(const strand::String& name, int32_t minArgs,
+                                                              int32_t maxArgs, int32_t count, int32_t line);
+    // The bounds as the messages phrase them: "2", "0 to 1", "1 or more".
+    static std::string DescribeBounds(int32_t minArgs, int32_t maxArgs);
     // Every entry in id order.
     static std::vector<Entry> AllFunctions();
 

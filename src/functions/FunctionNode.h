@@ -54,21 +54,15 @@ class xrFunctionExprImp : public Base {
   public:
     xrFunctionExprImp(int32_t line, const xrArguments& arguments) : Base(line) {
         m_args.reserve(arguments->Size());
-        int32_t depth = 0;
         for (uint32_t i = 0; i < arguments->Size(); ++i) {
             m_args.push_back(arguments->Element(i));
-            depth = std::max(depth, m_args.back()->GetDepth());
+            this->addChild(m_args.back().get());
         }
-        this->SetDepth(depth + 1);
     }
 
     void DoesSomethingCheck() const override {
         if constexpr (!std::is_base_of_v<xrVoidExprImp, Base>)
             Base::DoesSomethingCheck();
-    }
-    void Reset() override {
-        for (const xrNodeRef& argument : m_args)
-            argument->Reset();
     }
     // Calculated properties belong to the variables; a call has none of its own.
     void ResetCalculated() override {}

@@ -148,24 +148,9 @@ void xrCheckParserBase::checkFunctionCall(const antlr::RefToken& name, int count
         reportError(formatMessage(u"line %d, Unknown function '%s'.", line, function));
         return;
     }
-    if (maxArgs == -1) {
-        if (count < minArgs) {
-            reportError(formatMessage(u"line %d, The function '%s' requires %ld or more parameters.", line,
-                                      function, minArgs));
-        }
-        return;
-    }
-    if (minArgs == maxArgs) {
-        if (count != minArgs) {
-            reportError(formatMessage(u"line %d, The function '%s' requires %ld parameters.", line, function,
-                                      minArgs));
-        }
-        return;
-    }
-    if (count < minArgs || count > maxArgs) {
-        reportError(formatMessage(u"line %d, The function '%s' requires %ld to %ld parameters.", line,
-                                  function, minArgs, maxArgs));
-    }
+    if (std::optional<String> message =
+            xrFunctionFactory::ArgumentCountMessage(function, minArgs, maxArgs, count, line))
+        reportError(*message);
 }
 
 namespace {
