@@ -98,12 +98,18 @@ RecordReader::RecordReader(std::vector<InputSpec> inputs, bool inferNumbers)
         m_inputs.push_back(InputSpec{"-", Format::Csv});
     for (const InputSpec& input : m_inputs) {
         std::FILE* file = input.path == "-" ? stdin : std::fopen(input.path.c_str(), "rb");
-        if (!file) {
+        struct stat info {};
+        const bool directory = file && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+        if (!file || directory) {
             const int error = errno;
+            if (file && file != stdin)
+                std::fclose(file);
             for (std::FILE* opened : m_files) {
                 if (opened != stdin)
                     std::fclose(opened);
             }
+            if (directory)
+                throw Exception(u"%s is a directory, not a file of records", input.path);
             throw Exception(u"Cannot open %s: %s", input.path, std::strerror(error));
         }
         m_files.push_back(file);

@@ -49,6 +49,8 @@ expect "globals into a closed standard error" 2 "" \
 expect "a directory as the script" 2 "" "$strand" check "$tmp"
 expect_stderr "a directory as the script" "is a directory, not a script"
 expect "a directory as run's script" 2 "" "$strand" run "$tmp" same.csv
+expect "a directory as an input" 2 "" "$strand" run -e 'z := 1' --in csv "$tmp"
+expect_stderr "a directory as an input" "is a directory, not a file of records"
 expect "a closed standard input as the script" 2 "" bash -c "\"$strand\" check - <&-"
 expect_stderr "a closed standard input as the script" "strand: Cannot read standard input: Bad file descriptor"
 expect "an endless script" 2 "" timeout 20 "$strand" check /dev/zero
