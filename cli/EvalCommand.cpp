@@ -11,6 +11,7 @@
 
 #include "Commands.h"
 #include "JsonValues.h"
+#include "ScriptMessages.h"
 #include "ScriptSource.h"
 #include "expr/Exceptions.h"
 #include "host/Context.h"
@@ -107,6 +108,7 @@ int run(const EvalOptions& options) {
     auto context = makePtr<ComponentContext>();
     auto record = makePtr<DataRecord>();
     JsonReader reader;
+    reader.setFlatten(true);
     readJsonOption(reader, options.record, "--record", *record->getPropertyList());
     readJsonOption(reader, options.globals, "--globals", *context->getGlobalProperties());
 
@@ -114,7 +116,10 @@ int run(const EvalOptions& options) {
     try {
         script = xrExpressionParser::ParseExpression(text, context.get());
     } catch (const Exception& e) {
-        printFailure(e.getErrorMessageBlock());
+        const std::string name = options.source.text          ? std::string()
+                                 : options.source.file == "-" ? "standard input"
+                                                              : options.source.file;
+        printScriptFailure(text, e.getErrorMessageBlock(), name);
         return kSyntaxError;
     }
     ExpressionContext ctx(context.get(), record.get());

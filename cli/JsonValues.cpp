@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "RecordFormats.h"
@@ -206,9 +207,16 @@ struct JsonReader::Impl {
 
     void read(std::string_view json);
     void checkSingleObject(ondemand::document& document);
+    bool flatten = false;
+
+    size_t nextSlot();
+    size_t nestedSlot(const String& prefix, std::u16string_view key);
+    static void checkNameLength(const String& name);
+    void checkNamesDiffer() const;
     void readMember(ondemand::field& field);
-    void readValue(ondemand::value& value, Member& member);
-    Ptr<Value> readArray(ondemand::value& value, const String& name);
+    void readValue(ondemand::value& value, size_t slot);
+    void flattenObject(ondemand::value& value, size_t slot);
+    Ptr<Value> readArray(ondemand::value& value, size_t slot);
     void readScalar(ondemand::value& value, ondemand::json_type type, const String& name, Scalar& out);
     void readNumber(ondemand::value& value, const String& name, Scalar& out);
 };
@@ -229,6 +237,7 @@ void JsonReader::Impl::read(std::string_view json) {
         check(std::move(result).get(field));
         readMember(field);
     }
+    checkNamesDiffer();
 }
 
 // Refuses anything but one object, and anything after it but white space. The pass only skips over
@@ -245,10 +254,16 @@ void JsonReader::Impl::checkSingleObject(ondemand::document& document) {
     document.rewind();
 }
 
-void JsonReader::Impl::readMember(ondemand::field& field) {
+// The slot of the next member; entries stay allocated between objects.
+size_t JsonReader::Impl::nextSlot() {
     if (used == members.size())
         members.emplace_back();
-    Member& member = members[used++];
+    return used++;
+}
+
+void JsonReader::Impl::readMember(ondemand::field& field) {
+    const size_t slot = nextSlot();
+    Member& member = members[slot];
     // Objects in a row usually name their members alike: the same bytes give the same name.
     const char* key = field.key().raw();
     const size_t known = member.rawName.size();
@@ -259,34 +274,60 @@ void JsonReader::Impl::readMember(ondemand::field& field) {
         member.rawName.clear();
         if (!decodeString(key, end, member.name))
             refuse(simdjson::STRING_ERROR);
-        if (member.name.length() > kMaxNameLength)
-            throw Exception(u"A member name is longer than %d characters, the most a name may be",
-                            int32_t(kMaxNameLength));
+        checkNameLength(member.name);
+        member.nameHash = member.name.hashIgnoreCase();
         const char* quote = static_cast<const char*>(std::memchr(key, '"', size_t(end - key)));
         if (quote && std::memchr(key, '\\', size_t(quote - key)) == nullptr)
             member.rawName.assign(key, size_t(quote - key));
     }
-    readValue(field.value(), member);
+    readValue(field.value(), slot);
 }
 
-void JsonReader::Impl::readValue(ondemand::value& value, Member& member) {
-    const String& name = member.name;
+void JsonReader::Impl::checkNameLength(const String& name) {
+    if (name.length() > kMaxNameLength)
+        throw Exception(u"A member name is longer than %d characters, the most a name may be",
+                        int32_t(kMaxNameLength));
+}
+
+// A member named `prefix.key` (`prefix.index` inside arrays), made while an object is flattened.
+size_t JsonReader::Impl::nestedSlot(const String& prefix, std::u16string_view key) {
+    const size_t slot = nextSlot();
+    Member& member = members[slot];
+    member.rawName.clear();
+    member.name.clear();
+    member.name.append(prefix.view());
+    member.name.append(u'.');
+    member.name.append(key);
+    checkNameLength(member.name);
+    member.nameHash = member.name.hashIgnoreCase();
+    return slot;
+}
+
+void JsonReader::Impl::readValue(ondemand::value& value, size_t slot) {
     ondemand::json_type type;
-    check(value.type().get(type), name);
-    member.array = nullptr;
-    member.raw = {};
-    if (type == ondemand::json_type::object)
-        throw Exception(
-            u"The member '%s' holds an object; a property holds a number, a text, a boolean, "
-            u"null or an array of those",
-            name);
-    if (type == ondemand::json_type::array) {
-        member.value.kind = Kind::Array;
-        const char* open = value.raw_json_token().data();
-        member.array = readArray(value, name);
-        member.raw = arrayText(open, end);
+    check(value.type().get(type), members[slot].name);
+    members[slot].array = nullptr;
+    members[slot].raw = {};
+    if (type == ondemand::json_type::object) {
+        if (!flatten)
+            throw Exception(
+                u"The member '%s' holds an object; a property holds a number, a text, a boolean, "
+                u"null or an array of those",
+                members[slot].name);
+        flattenObject(value, slot);
         return;
     }
+    if (type == ondemand::json_type::array) {
+        const char* open = value.raw_json_token().data();
+        Ptr<Value> array = readArray(value, slot);
+        if (!array)
+            return;  // flattened into members of their own
+        members[slot].value.kind = Kind::Array;
+        members[slot].array = std::move(array);
+        members[slot].raw = arrayText(open, end);
+        return;
+    }
+    Member& member = members[slot];
     if (type == ondemand::json_type::number || type == ondemand::json_type::string) {
         std::string_view raw;
         raw = value.raw_json_token();
@@ -295,26 +336,93 @@ void JsonReader::Impl::readValue(ondemand::value& value, Member& member) {
             raw.remove_suffix(1);
         member.raw = raw;
     }
-    readScalar(value, type, name, member.value);
+    readScalar(value, type, member.name, member.value);
 }
 
-Ptr<Value> JsonReader::Impl::readArray(ondemand::value& value, const String& name) {
+// An object inside the record: each of its members becomes a member `name.key` in the slot's place.
+void JsonReader::Impl::flattenObject(ondemand::value& value, size_t slot) {
+    const String prefix = members[slot].name;
+    --used;  // the slot itself holds nothing; its members take its place
+    ondemand::object object;
+    check(value.get_object().get(object), prefix);
+    for (auto result : object) {
+        ondemand::field field;
+        check(std::move(result).get(field), prefix);
+        String key;
+        if (!decodeString(field.key().raw(), end, key))
+            refuse(simdjson::STRING_ERROR, prefix);
+        readValue(field.value(), nestedSlot(prefix, key.view()));
+    }
+}
+
+// The array value of an array of scalars. An array that holds an object or an array, when objects are
+// flattened, becomes members `name.1`, `name.2` ... in the slot's place instead, and the result is null.
+Ptr<Value> JsonReader::Impl::readArray(ondemand::value& value, size_t slot) {
+    const String name = members[slot].name;
     ondemand::array array;
     check(value.get_array().get(array), name);
     elements.clear();
+    size_t index = 0;
+    bool flattened = false;
     for (auto result : array) {
         ondemand::value item;
         check(std::move(result).get(item), name);
         ondemand::json_type type;
         check(item.type().get(type), name);
-        if (type == ondemand::json_type::array || type == ondemand::json_type::object)
+        ++index;
+        const bool composite = type == ondemand::json_type::array || type == ondemand::json_type::object;
+        if (composite && !flatten)
             throw Exception(
                 u"The member '%s' holds an %s inside an array; array elements are numbers, texts, "
                 u"booleans or null",
                 name, type == ondemand::json_type::array ? "array" : "object");
+        if (composite && !flattened) {
+            // The scalars so far become members of their own, as every element after them.
+            flattened = true;
+            --used;
+            for (size_t k = 0; k < elements.size(); ++k) {
+                Member& member =
+                    members[nestedSlot(name, std::u16string_view(String::fromAscii(std::to_string(k + 1))))];
+                member.value = elements[k];
+                member.array = nullptr;
+                member.raw = {};
+            }
+        }
+        if (flattened) {
+            readValue(item, nestedSlot(name, String::fromAscii(std::to_string(index)).view()));
+            continue;
+        }
         readScalar(item, type, name, elements.emplace_back());
     }
+    if (flattened)
+        return nullptr;
     return makeArray(elements);
+}
+
+// Members whose names differ only in the case of A to Z name one property twice: the record is refused
+// rather than one of them silently lost.
+void JsonReader::Impl::checkNamesDiffer() const {
+    const auto report = [](const Member& first, const Member& second) {
+        throw Exception(
+            u"The members '%ls' and '%ls' name one property (names do not tell A to Z from a to z)",
+            first.name, second.name);
+    };
+    if (used <= 32) {
+        for (size_t i = 1; i < used; ++i) {
+            for (size_t k = 0; k < i; ++k) {
+                if (members[k].nameHash == members[i].nameHash &&
+                    members[k].name.equalsIgnoreCase(members[i].name))
+                    report(members[k], members[i]);
+            }
+        }
+        return;
+    }
+    std::unordered_map<String, size_t, StringHashIgnoreCase, StringEqualIgnoreCase> seen;
+    for (size_t i = 0; i < used; ++i) {
+        auto [at, added] = seen.emplace(members[i].name, i);
+        if (!added)
+            report(members[at->second], members[i]);
+    }
 }
 
 void JsonReader::Impl::readScalar(ondemand::value& value, ondemand::json_type type, const String& name,
@@ -377,6 +485,10 @@ void JsonReader::Impl::readNumber(ondemand::value& value, const String& name, Sc
 JsonReader::JsonReader() : m_impl(std::make_unique<Impl>()) {}
 
 JsonReader::~JsonReader() = default;
+
+void JsonReader::setFlatten(bool flatten) {
+    m_impl->flatten = flatten;
+}
 
 void JsonReader::readObjectInto(std::string_view json, iPropertyCollection& target) {
     // Everything is read before anything is defined, so that a refused object changes nothing.
@@ -559,7 +671,86 @@ void writeValue(const Value& value, std::string& out) {
     }
 }
 
+namespace {
+
+// A member in the tree of nested names: a leaf (`member` >= 0) or an object or array of kids.
+struct NameNode {
+    std::u16string_view key;
+    int64_t member = -1;
+    std::vector<size_t> kids;
+};
+
+void appendNameNode(const std::vector<NameNode>& nodes, size_t index,
+                    const std::function<void(size_t, std::string&)>& value, std::string& out) {
+    const NameNode& node = nodes[index];
+    if (node.member >= 0) {
+        value(size_t(node.member), out);
+        return;
+    }
+    bool array = !node.kids.empty();
+    for (size_t k = 0; array && k < node.kids.size(); ++k)
+        array = nodes[node.kids[k]].key == String::fromAscii(std::to_string(k + 1)).view();
+    out.push_back(array ? '[' : '{');
+    for (size_t k = 0; k < node.kids.size(); ++k) {
+        if (k > 0)
+            out.push_back(',');
+        if (!array) {
+            appendQuoted(nodes[node.kids[k]].key, out);
+            out.push_back(':');
+        }
+        appendNameNode(nodes, node.kids[k], value, out);
+    }
+    out.push_back(array ? ']' : '}');
+}
+
+}  // namespace
+
+bool writeNestedObject(size_t count, const std::function<std::u16string_view(size_t)>& name,
+                       const std::function<void(size_t, std::string&)>& value, std::string& out) {
+    std::vector<NameNode> nodes(1);
+    for (size_t i = 0; i < count; ++i) {
+        const std::u16string_view text = name(i);
+        size_t node = 0;
+        size_t begin = 0;
+        for (;;) {
+            const size_t dot = text.find(u'.', begin);
+            const bool last = dot == std::u16string_view::npos;
+            const std::u16string_view key = text.substr(begin, last ? dot : dot - begin);
+            if (key.empty())
+                return false;
+            size_t child = SIZE_MAX;
+            for (const size_t kid : nodes[node].kids) {
+                if (nodes[kid].key == key)
+                    child = kid;
+            }
+            if (child != SIZE_MAX && (last || nodes[child].member >= 0))
+                return false;
+            if (child == SIZE_MAX) {
+                child = nodes.size();
+                nodes.push_back(NameNode{key, last ? int64_t(i) : -1, {}});
+                nodes[node].kids.push_back(child);
+            }
+            if (last)
+                break;
+            node = child;
+            begin = dot + 1;
+        }
+    }
+    appendNameNode(nodes, 0, value, out);
+    return true;
+}
+
 void writeObject(const iPropertyCollection& properties, std::string& out) {
+    bool dotted = false;
+    for (int32_t i = 0; !dotted && i < properties.getSize(); ++i)
+        dotted = properties.get(i)->getName().view().find(u'.') != std::u16string_view::npos;
+    if (dotted &&
+        writeNestedObject(
+            size_t(properties.getSize()),
+            [&](size_t i) { return properties.get(int32_t(i))->getName().view(); },
+            [&](size_t i, std::string& text) { writeValue(properties.get(int32_t(i))->getValue(), text); },
+            out))
+        return;
     out.push_back('{');
     for (int32_t i = 0; i < properties.getSize(); ++i) {
         if (i > 0)

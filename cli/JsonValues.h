@@ -18,6 +18,7 @@
 // dates) as a string of its text. A double with an integral value is written without a fraction and so
 // reads back as an integer.
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -49,8 +50,9 @@ struct JsonField {
     String name;
     JsonScalar value;  // kind Array: the value is in `array`
     Ptr<Value> array;
-    std::string_view raw;  // a number or text exactly as written (empty for other kinds)
-    std::string rawName;   // the name as written when it holds no escape (the reader's cache)
+    std::string_view raw;   // a number or text exactly as written (empty for other kinds)
+    std::string rawName;    // the name as written when it holds no escape (the reader's cache)
+    uint32_t nameHash = 0;  // of the name, A to Z folded
 
     // The value a property takes; null for a JSON null.
     Ptr<Value> toValue() const;
@@ -64,6 +66,10 @@ class JsonReader {
     ~JsonReader();
     JsonReader(const JsonReader&) = delete;
     JsonReader& operator=(const JsonReader&) = delete;
+
+    // Nested objects (and arrays holding objects or arrays) become members named `outer.inner` and
+    // `outer.1.inner`; with flattening off (the default) they are refused.
+    void setFlatten(bool flatten);
 
     // Defines one property in `target` for each member of the JSON object, in member order; a member
     // whose name is already there changes that property. Raises strand::Exception for input that is
@@ -80,8 +86,15 @@ class JsonReader {
 
 // Appends the JSON form of a value.
 void writeValue(const Value& value, std::string& out);
-// Appends one JSON object of the collection's properties, in collection order.
+// Appends one JSON object of the collection's properties, in collection order; names a.b nest (see
+// writeNestedObject).
 void writeObject(const iPropertyCollection& properties, std::string& out);
+// Appends one JSON object of `count` members whose names a.b and a.1.b nest as objects and arrays (kids
+// named 1, 2, 3 ... in order make an array), as the reader flattened them; `value` appends member i's
+// value. False, and nothing appended, when the names cannot nest (a name that is both a value and an
+// object, an empty part).
+bool writeNestedObject(size_t count, const std::function<std::u16string_view(size_t)>& name,
+                       const std::function<void(size_t, std::string&)>& value, std::string& out);
 // Appends 16-bit text as a JSON string; a null text is written as null.
 void writeString(const String& text, std::string& out);
 

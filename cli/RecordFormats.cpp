@@ -53,18 +53,19 @@ bool endsWith(std::string_view text, std::string_view suffix) {
     return true;
 }
 
-// True when the text holds a comma, a quote, a carriage return or a line feed.
-bool holdsCsvSpecial(std::string_view text) {
+// True when the text holds the separator, a quote, a carriage return or a line feed.
+bool holdsCsvSpecial(std::string_view text, char separator) {
     const char* p = text.data();
     const char* end = p + text.size();
     while (end - p >= 8) {
         const uint64_t word = load8(p);
-        if (bytesEqual(word, ',') | bytesEqual(word, '"') | bytesEqual(word, '\n') | bytesEqual(word, '\r'))
+        if (bytesEqual(word, separator) | bytesEqual(word, '"') | bytesEqual(word, '\n') |
+            bytesEqual(word, '\r'))
             return true;
         p += 8;
     }
     for (; p < end; ++p) {
-        if (*p == ',' || *p == '"' || *p == '\n' || *p == '\r')
+        if (*p == separator || *p == '"' || *p == '\n' || *p == '\r')
             return true;
     }
     return false;
@@ -88,10 +89,22 @@ std::optional<Format> formatFromName(std::string_view name) {
         return Format::Tsv;
     if (name == "jsonl" || name == "json" || name == "ndjson")
         return Format::JsonLines;
+    if (name == "pprint")
+        return Format::Pprint;
+    if (name == "markdown")
+        return Format::Markdown;
     return std::nullopt;
 }
 
+bool isGzipPath(std::string_view path) {
+    return endsWith(path, ".gz");
+}
+
 std::optional<Format> formatFromPath(std::string_view path) {
+    if (isGzipPath(path))
+        path.remove_suffix(3);
+    if (endsWith(path, ".md"))
+        return Format::Markdown;
     if (endsWith(path, ".csv"))
         return Format::Csv;
     if (endsWith(path, ".tsv") || endsWith(path, ".tab"))
@@ -109,6 +122,10 @@ const char* formatName(Format format) {
             return "tsv";
         case Format::JsonLines:
             return "jsonl";
+        case Format::Pprint:
+            return "pprint";
+        case Format::Markdown:
+            return "markdown";
     }
     return "";
 }
@@ -239,7 +256,7 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
                 return Status::Record;
             }
             const char c = window[i];
-            if (c == ',') {
+            if (c == m_separator) {
                 ++i;
                 continue;
             }
@@ -265,7 +282,7 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
             throw Exception(u"Text follows the closing quote of field %d", int32_t(m_spans.size()));
         }
         const size_t j =
-            size_t(findAny(window.data() + i, window.data() + n, ',', '\n', '\r') - window.data());
+            size_t(findAny(window.data() + i, window.data() + n, m_separator, '\n', '\r') - window.data());
         // A CR at the end of the window may be the first half of a CRLF.
         if ((j == n || (j + 1 == n && window[j] == '\r')) && !atEnd)
             return Status::NeedMore;
@@ -274,7 +291,7 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
             m_consumed = n;
             return Status::Record;
         }
-        if (window[j] == ',') {
+        if (window[j] == m_separator) {
             i = j + 1;
             continue;
         }
@@ -297,7 +314,7 @@ DelimitedParser::Status DelimitedParser::parseTsv(std::string_view window, bool 
     m_lines = lineEnd == n ? 0 : 1;
     size_t i = 0;
     for (;;) {
-        const void* tab = std::memchr(window.data() + i, '\t', lineEnd - i);
+        const void* tab = std::memchr(window.data() + i, m_separator, lineEnd - i);
         const size_t end = tab ? size_t(static_cast<const char*>(tab) - window.data()) : lineEnd;
         Span span{i, end, i, end, false, false};
         const std::string_view raw = window.substr(i, end - i);
@@ -379,11 +396,13 @@ void widenAscii(std::string_view bytes, std::u16string& out) {
         to[i] = char16_t(static_cast<unsigned char>(from[i]));
 }
 
-void appendCsvField(std::string_view text, TextBuffer& out) {
+void appendCsvField(std::string_view text, TextBuffer& out, char separator, bool name) {
     // An empty text is quoted: an empty unquoted field reads back as a property without a value.
-    bool quote = text.empty() || text.front() == ' ' || text.back() == ' ' || holdsCsvSpecial(text);
-    // Only a text that starts like a number and ends with a digit or a point can read as one.
-    if (!quote && (isDigit(text.back()) || text.back() == '.')) {
+    bool quote =
+        text.empty() || text.front() == ' ' || text.back() == ' ' || holdsCsvSpecial(text, separator);
+    // Only a text that starts like a number and ends with a digit or a point can read as one (a name in
+    // a header is never read as a number).
+    if (!quote && !name && (isDigit(text.back()) || text.back() == '.')) {
         const char first = text.front();
         if (isDigit(first) || first == '+' || first == '-' || first == '.')
             quote = readNumber(text).has_value();

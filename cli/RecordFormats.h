@@ -28,12 +28,17 @@
 
 namespace strand::cli {
 
-enum class Format { Csv, Tsv, JsonLines };
+// JSON Lines also reads a file holding one array of objects; pprint (an aligned table) and markdown are
+// output formats only.
+enum class Format { Csv, Tsv, JsonLines, Pprint, Markdown };
 
-// "csv", "tsv" or "jsonl" (also "json" and "ndjson" for JSON Lines); nullopt for anything else.
+// "csv", "tsv", "jsonl" (also "json" and "ndjson"), "pprint" or "markdown"; nullopt for anything else.
 std::optional<Format> formatFromName(std::string_view name);
-// From a path's extension: .csv, .tsv or .tab, .jsonl, .ndjson or .json; nullopt otherwise.
+// From a path's extension: .csv, .tsv or .tab, .jsonl, .ndjson or .json, .md, each optionally followed
+// by .gz; nullopt otherwise.
 std::optional<Format> formatFromPath(std::string_view path);
+// Whether a path names gzip data by its extension (.gz).
+bool isGzipPath(std::string_view path);
 const char* formatName(Format format);
 
 // ---- Reading fields ----
@@ -61,7 +66,9 @@ class DelimitedParser {
   public:
     enum class Status { Record, NeedMore, End };
 
-    explicit DelimitedParser(Format format) : m_tsv(format == Format::Tsv) {}
+    // `separator` 0 is the format's own: a comma for CSV, a tab for TSV.
+    explicit DelimitedParser(Format format, char separator = 0)
+        : m_tsv(format == Format::Tsv), m_separator(separator ? separator : (m_tsv ? '\t' : ',')) {}
 
     // Parses the record at the start of `window`. Record: the fields are in fields(), consumed() bytes
     // were used and lines() line breaks passed. NeedMore: the window ends inside the record and more
@@ -86,6 +93,7 @@ class DelimitedParser {
     void finish(std::string_view window);
 
     bool m_tsv;
+    char m_separator;
     std::vector<Span> m_spans;
     std::vector<Field> m_fields;
     std::string m_scratch;  // unquoted and unescaped contents
@@ -200,7 +208,8 @@ bool appendUtf8(std::u16string_view text, TextBuffer& out);
 // Appends a text as one CSV field, quoted when it is empty, holds a comma, a quote, a line break or a
 // leading or trailing space, or would read back as a number (so that a text stays a text: an empty
 // unquoted field reads as a property without a value).
-void appendCsvField(std::string_view text, TextBuffer& out);
+// A column name of a header needs no protection from reading as a number (`name`).
+void appendCsvField(std::string_view text, TextBuffer& out, char separator = ',', bool name = false);
 // Appends a text as one TSV field, with the escapes above.
 void appendTsvField(std::string_view text, TextBuffer& out);
 // True when `text` is a JSON number as it stands.

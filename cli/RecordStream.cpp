@@ -1,8 +1,10 @@
 #include "RecordStream.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <charconv>
@@ -50,7 +52,28 @@ CProperty& asCProperty(iProperty* property) {
 // A window over one input, refilled in large reads.
 class RecordReader::Source {
   public:
-    Source(std::FILE* file, std::string name) : m_file(file), m_name(std::move(name)) {}
+    Source(std::FILE* file, bool gzip, std::string name, const std::function<void()>* waitHook)
+        : m_file(file), m_name(std::move(name)), m_waitHook(waitHook) {
+        struct stat info {};
+        m_mayWait = fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode);
+        if (!gzip)
+            return;
+        // zlib reads through its own descriptor, which it closes; the file stays the reader's.
+        const int fd = dup(fileno(file));
+        m_gz = fd >= 0 ? gzdopen(fd, "rb") : nullptr;
+        if (!m_gz) {
+            if (fd >= 0)
+                close(fd);
+            throw Exception(u"Cannot read %s as gzip data", m_name);
+        }
+        gzbuffer(m_gz, 1 << 17);
+    }
+    ~Source() {
+        if (m_gz)
+            gzclose(m_gz);
+    }
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
 
     std::string_view window() const noexcept {
         return std::string_view(m_buffer.data() + m_begin, m_end - m_begin);
@@ -74,26 +97,52 @@ class RecordReader::Source {
                                 int32_t(kMaxRecordBytes >> 20));
             m_buffer.resize(m_buffer.empty() ? kChunkBytes : m_buffer.size() * 2);
         }
-        const size_t got = std::fread(m_buffer.data() + m_end, 1, m_buffer.size() - m_end, m_file);
+        const size_t got = read(m_buffer.data() + m_end, m_buffer.size() - m_end);
         m_end += got;
-        if (got > 0)
-            return;
-        if (std::ferror(m_file))
-            throw Exception(u"Cannot read %s: %s", m_name, std::strerror(errno));
-        m_ended = true;
+        if (got == 0)
+            m_ended = true;
     }
 
   private:
+    size_t read(char* into, size_t room) {
+        if (m_gz) {
+            const int got = gzread(m_gz, into, unsigned(std::min<size_t>(room, 1u << 30)));
+            int error = Z_OK;
+            const char* message = gzerror(m_gz, &error);
+            if (got < 0 || (error != Z_OK && error != Z_STREAM_END))
+                throw Exception(u"Cannot read %s: %s", m_name, message);
+            return size_t(got);
+        }
+        const int fd = fileno(m_file);
+        if (m_mayWait && m_waitHook && *m_waitHook) {
+            // Nothing to read yet: what was written so far goes out before the wait.
+            pollfd ready{fd, POLLIN, 0};
+            if (poll(&ready, 1, 0) == 0)
+                (*m_waitHook)();
+        }
+        for (;;) {
+            const ssize_t got = ::read(fd, into, room);
+            if (got >= 0)
+                return size_t(got);
+            if (errno != EINTR)
+                throw Exception(u"Cannot read %s: %s", m_name, std::strerror(errno));
+        }
+    }
+
     std::FILE* m_file;
     std::string m_name;
+    const std::function<void()>* m_waitHook;
+    bool m_mayWait = false;
+    gzFile m_gz = nullptr;
     std::vector<char> m_buffer;
     size_t m_begin = 0;
     size_t m_end = 0;
     bool m_ended = false;
 };
 
-RecordReader::RecordReader(std::vector<InputSpec> inputs, bool inferNumbers)
-    : m_inputs(std::move(inputs)), m_infer(inferNumbers) {
+RecordReader::RecordReader(std::vector<InputSpec> inputs, ReaderOptions options)
+    : m_inputs(std::move(inputs)), m_options(options) {
+    m_json.setFlatten(options.flatten);
     if (m_inputs.empty())
         m_inputs.push_back(InputSpec{"-", Format::Csv});
     for (const InputSpec& input : m_inputs) {
@@ -145,7 +194,8 @@ bool RecordReader::openNext() {
     if (m_next >= m_inputs.size())
         return false;
     const InputSpec& input = m_inputs[m_next];
-    m_source = std::make_unique<Source>(m_files[m_next], displayName(input.path));
+    m_source = std::make_unique<Source>(m_files[m_next], input.gzip, displayName(input.path), &m_waitHook);
+    const bool first = m_next == 0;
     ++m_next;
     m_format = input.format;
     m_position.file = displayName(input.path);
@@ -155,13 +205,25 @@ bool RecordReader::openNext() {
     m_raw = {};
     m_header.clear();
     m_parser.reset();
+    m_jsonArray = false;
     try {
         m_source->more();
-        if (m_source->window().starts_with("\xEF\xBB\xBF"))
+        const bool bom = m_source->window().starts_with("\xEF\xBB\xBF");
+        if (bom)
             m_source->consume(3);
-        if (m_format != Format::JsonLines) {
-            m_parser.emplace(m_format);
-            readHeader();
+        if (first) {
+            // The line ends and the byte-order mark of the first input are those of the output.
+            m_firstBom = bom;
+            const std::string_view window = m_source->window();
+            const size_t lineFeed = window.find('\n');
+            m_firstCrlf = lineFeed != std::string_view::npos && lineFeed > 0 && window[lineFeed - 1] == '\r';
+        }
+        if (m_format == Format::JsonLines) {
+            startJson();
+        } else {
+            m_parser.emplace(m_format, m_options.separator);
+            if (!m_options.implicitHeader)
+                readHeader();
         }
     } catch (const Exception&) {
         m_source.reset();
@@ -221,6 +283,16 @@ void RecordReader::readHeader() {
                                         at->second, int32_t(i + 1)));
         m_header.push_back(std::move(name));
     }
+    headerKnown();
+}
+
+void RecordReader::nameColumns(size_t count) {
+    for (size_t i = 1; i <= count; ++i)
+        m_header.push_back(formatString(u"%lld", static_cast<long long>(i)));
+    headerKnown();
+}
+
+void RecordReader::headerKnown() {
     if (m_firstHeader.empty())
         m_firstHeader = m_header;
     const bool lazy = m_named && m_outputFormat == m_format;
@@ -263,6 +335,8 @@ bool RecordReader::nextDelimited(DataRecord& record) {
         if (fields.size() == 1 && fields[0].raw.empty() && !fields[0].quoted && m_header.size() > 1)
             continue;
         m_position.record = ++m_records;
+        if (m_options.implicitHeader && m_header.empty())
+            nameColumns(fields.size());
         if (fields.size() != m_header.size())
             throw Exception(u"The record has %d fields where the header has %d", int32_t(fields.size()),
                             int32_t(m_header.size()));
@@ -271,7 +345,147 @@ bool RecordReader::nextDelimited(DataRecord& record) {
     }
 }
 
+namespace {
+
+bool isJsonBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+int64_t lineFeedsIn(std::string_view text) {
+    int64_t count = 0;
+    for (const char c : text)
+        count += c == '\n';
+    return count;
+}
+
+// Finds where a JSON value ends, a window at a time: the scan resumes where the last window ended.
+class JsonValueScanner {
+  public:
+    // The length of the value at the start of `text`, or npos when `text` ends inside it.
+    size_t end(std::string_view text) {
+        if (m_at == 0 && !text.empty() && text[0] != '{' && text[0] != '[' && text[0] != '"')
+            m_scalar = true;
+        for (; m_at < text.size(); ++m_at) {
+            const char c = text[m_at];
+            if (m_inString) {
+                if (c == '\\')
+                    ++m_at;
+                else if (c == '"' && (m_inString = false, m_depth == 0))
+                    return ++m_at;
+                continue;
+            }
+            if (m_scalar) {
+                if (c == ',' || c == ']' || c == '}' || isJsonBlank(c))
+                    return m_at;
+                continue;
+            }
+            if (c == '"') {
+                m_inString = true;
+            } else if (c == '{' || c == '[') {
+                ++m_depth;
+            } else if ((c == '}' || c == ']') && --m_depth == 0) {
+                return ++m_at;
+            }
+        }
+        return std::string_view::npos;
+    }
+    void reset() { *this = JsonValueScanner(); }
+
+  private:
+    size_t m_at = 0;
+    int64_t m_depth = 0;
+    bool m_inString = false;
+    bool m_scalar = false;
+};
+
+}  // namespace
+
+void RecordReader::startJson() {
+    // A JSON input whose first character is '[' holds one array of objects; any other is JSON Lines.
+    for (;;) {
+        const std::string_view window = m_source->window();
+        size_t i = 0;
+        while (i < window.size() && isJsonBlank(window[i]))
+            ++i;
+        if (i < window.size() || m_source->ended()) {
+            if (i < window.size() && window[i] == '[') {
+                m_jsonArray = true;
+                m_lineAt += lineFeedsIn(window.substr(0, i));
+                m_source->consume(i + 1);
+            }
+            return;
+        }
+        m_source->more();
+    }
+}
+
+std::string_view RecordReader::nextArrayElement() {
+    JsonValueScanner scanner;
+    for (;;) {
+        std::string_view window = m_source->window();
+        // Blanks and the commas between elements.
+        size_t i = 0;
+        while (i < window.size() && (isJsonBlank(window[i]) || window[i] == ','))
+            ++i;
+        if (i > 0) {
+            m_lineAt += lineFeedsIn(window.substr(0, i));
+            m_source->consume(i);
+            scanner.reset();
+            continue;
+        }
+        if (window.empty()) {
+            if (m_source->ended())
+                throw ReadFailure(Exception(u"The array of records never ends: the input ends inside it"));
+            m_source->more();
+            continue;
+        }
+        if (window[0] == ']') {
+            m_source->consume(1);
+            m_jsonArray = false;
+            // Nothing but blanks may follow the array.
+            for (;;) {
+                window = m_source->window();
+                for (const char c : window) {
+                    if (!isJsonBlank(c))
+                        throw ReadFailure(Exception(u"Text follows the array of records"));
+                }
+                m_source->consume(window.size());
+                if (m_source->ended())
+                    return {};
+                m_source->more();
+            }
+        }
+        const size_t length = scanner.end(window);
+        if (length == std::string_view::npos && !m_source->ended()) {
+            m_source->more();
+            continue;
+        }
+        const size_t used = std::min(length, window.size());
+        const std::string_view element = window.substr(0, used);
+        m_position.line = m_lineAt;
+        m_lineAt += lineFeedsIn(element);
+        m_source->consume(used);
+        if (element.front() != '{') {
+            m_position.record = ++m_records;
+            m_raw = element;
+            throw Exception(u"The array holds something other than an object where a record was expected");
+        }
+        return element;
+    }
+}
+
 bool RecordReader::nextJson(DataRecord& record) {
+    if (m_jsonArray) {
+        const std::string_view element = nextArrayElement();
+        if (element.empty()) {
+            m_source.reset();
+            return false;
+        }
+        m_position.record = ++m_records;
+        m_raw = element;
+        fillJson(record, m_json.readFields(element));
+        return true;
+    }
     for (;;) {
         std::string_view window = m_source->window();
         const void* found = std::memchr(window.data(), '\n', window.size());
@@ -354,13 +568,13 @@ bool RecordReader::fillField(CProperty& property, const Field& field, size_t col
     if (field.content.empty()) {
         // An empty field is a property without a value, unless it is a quoted empty text or texts
         // are all that is read.
-        if (m_infer && !field.quoted)
+        if (m_options.inferNumbers && !field.quoted)
             property.setNoValue();
         else
             property.setText(std::u16string_view());
         return false;
     }
-    if (m_infer && !field.quoted) {
+    if (m_options.inferNumbers && !field.quoted) {
         if (std::optional<FieldNumber> number = readNumber(field.content)) {
             if (number->kind == FieldNumber::Kind::Integer)
                 property.setInteger(number->integer);
@@ -465,14 +679,32 @@ std::string_view RecordReader::trimLineBreak(std::string_view text) {
 
 namespace {
 
-// Output gathered in memory and written in large pieces.
+// Output gathered in memory and written in large pieces, compressed on the way when asked.
 class Output {
   public:
-    Output(std::FILE* file, std::string name) : m_file(file), m_name(std::move(name)) {}
+    Output(std::FILE* file, std::string name, bool gzip) : m_file(file), m_name(std::move(name)) {
+        if (!gzip)
+            return;
+        // zlib writes through its own descriptor, which it closes; the file stays the caller's.
+        const int fd = dup(fileno(file));
+        m_gz = fd >= 0 ? gzdopen(fd, "wb") : nullptr;
+        if (!m_gz) {
+            if (fd >= 0)
+                close(fd);
+            fail();
+        }
+    }
+    ~Output() {
+        if (m_gz)
+            gzclose(m_gz);
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
 
     TextBuffer& text() noexcept { return m_text; }
     std::FILE* file() const noexcept { return m_file; }
     const std::string& name() const noexcept { return m_name; }
+    bool compressed() const noexcept { return m_gz != nullptr; }
     void flushIfLarge() {
         if (m_text.size() >= kChunkBytes)
             flush();
@@ -480,23 +712,53 @@ class Output {
     void flush() {
         write(m_text.view());
         m_text.clear();
-        if (std::fflush(m_file) != 0)
+        if (!m_gz && std::fflush(m_file) != 0)
             fail();
     }
     void write(std::string_view bytes) {
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
+        if (bytes.empty())
+            return;
+        if (m_gz) {
+            for (size_t at = 0; at < bytes.size();) {
+                const unsigned piece = unsigned(std::min<size_t>(bytes.size() - at, 1u << 30));
+                if (gzwrite(m_gz, bytes.data() + at, piece) != int(piece))
+                    fail();
+                at += piece;
+            }
+            return;
+        }
+        if (std::fwrite(bytes.data(), 1, bytes.size(), m_file) != bytes.size())
+            fail();
+    }
+    // Writes what is left and, for compressed output, the end of the compressed data.
+    void finish() {
+        flush();
+        if (!m_gz)
+            return;
+        const int result = gzclose(m_gz);
+        m_gz = nullptr;
+        if (result != Z_OK)
             fail();
     }
 
   private:
     [[noreturn]] void fail() const {
-        throw OutputFailure(u"Cannot write to %s: %s", m_name, std::strerror(errno));
+        const int error = errno;
+        throw OutputFailure(formatString(u"Cannot write to %s: %s", m_name, std::strerror(error)),
+                            error == EPIPE);
     }
 
     std::FILE* m_file;
     std::string m_name;
+    gzFile m_gz = nullptr;
     TextBuffer m_text;
 };
+
+// A regular file: a pipe or a terminal is not, and gets its rows as they come.
+bool isRegularFile(std::FILE* file) {
+    struct stat info {};
+    return fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+}
 
 void appendInteger(int64_t value, TextBuffer& out) {
     char digits[24];
@@ -507,6 +769,14 @@ void appendInteger(int64_t value, TextBuffer& out) {
 void appendNumber(double value, TextBuffer& out) {
     char digits[kDoubleTextMax];
     out.append(std::string_view(digits, formatDouble(value, digits)));
+}
+
+// A number through the --ofmt directive (a number directive alone, checked by the command).
+void appendFormattedNumber(const String& directive, double value, TextBuffer& out) {
+    const FormatArg argument(value);
+    const String text = formatText(directive.view(), std::span<const FormatArg>(&argument, 1));
+    for (const char16_t c : text)
+        out.push(char(c));
 }
 
 // The field a property was read from, when there is one. Properties usually keep their positions, so
@@ -578,22 +848,27 @@ class ColumnMap {
 
 class DelimitedWriter final : public RecordWriter {
   public:
-    DelimitedWriter(Format format, std::FILE* file, std::string name,
-                    std::optional<std::vector<String>> columns, size_t holdBytes)
-        : m_format(format),
-          m_separator(format == Format::Tsv ? '\t' : ','),
-          m_out(file, name),
-          m_columns(!columns),
-          m_holdBytes(holdBytes) {
-        if (columns) {
-            for (const String& column : *columns)
+    DelimitedWriter(Format format, std::FILE* file, std::string name, WriterOptions options)
+        : RecordWriter(std::move(options)),
+          m_format(format),
+          m_separator(m_options.separator     ? m_options.separator
+                      : format == Format::Tsv ? '\t'
+                                              : ','),
+          m_out(file, name, m_options.gzip),
+          m_columns(!m_options.columns),
+          m_holdBytes(m_options.holdBytes) {
+        if (m_options.columns) {
+            for (const String& column : *m_options.columns)
                 m_columns.add(column);
         }
-        m_streaming = bool(columns);
-        if (!m_streaming) {
+        m_streaming = bool(m_options.columns);
+        if (m_streaming)
+            return;
+        if (!m_out.compressed()) {
             m_readBack = readableEmptyRegularFile(file, m_ownReadBack);
             m_optimistic = m_readBack >= 0;
         }
+        m_blocks = !m_optimistic && !m_options.unionHeader && !isRegularFile(file);
     }
     ~DelimitedWriter() override {
         if (m_ownReadBack)
@@ -619,6 +894,11 @@ class DelimitedWriter final : public RecordWriter {
                     m_byColumn[size_t(m_positions[i])] = int32_t(i);
             }
             m_lastCount = count;
+            if (m_streaming) {
+                m_columnUsed.resize(m_byColumn.size());
+                for (size_t column = 0; column < m_byColumn.size(); ++column)
+                    m_columnUsed[column] = m_columnUsed[column] || m_byColumn[column] >= 0;
+            }
         }
         const size_t width = m_columns.names().size();
         if (m_optimistic) {
@@ -630,17 +910,25 @@ class DelimitedWriter final : public RecordWriter {
             }
             if (width == m_headerWidth) {
                 appendWholeRow(record, input, m_out.text(), m_out.text().size());
-                m_out.text().push('\n');
+                m_out.text().append(m_options.lineEnd);
                 m_out.flushIfLarge();
                 ++m_written;
                 return;
             }
             takeBackRows();
         }
-        if (m_streaming) {
-            writeHeaderOnce();
+        if (m_blocks && m_headerWritten && width != m_headerWidth) {
+            // A new column: what went out stays, and a new block starts under the widened header.
+            m_out.text().append(m_options.lineEnd);
+            m_headerWritten = false;
+        }
+        if (m_streaming || m_blocks) {
+            if (!m_headerWritten) {
+                writeHeaderOnce();
+                m_headerWidth = width;
+            }
             appendWholeRow(record, input, m_out.text(), m_out.text().size());
-            m_out.text().push('\n');
+            m_out.text().append(m_options.lineEnd);
             m_out.flushIfLarge();
         } else {
             // The row goes straight into the held rows, after room for its column count and length.
@@ -656,9 +944,23 @@ class DelimitedWriter final : public RecordWriter {
         ++m_written;
     }
 
-    void finish() override {
-        if (m_optimistic && m_headerWritten) {
+    void flushPending() override {
+        if (m_streaming || m_optimistic || m_blocks)
             m_out.flush();
+    }
+
+    std::vector<String> unusedColumns() const override {
+        std::vector<String> unused;
+        for (size_t column = 0; m_streaming && column < m_columns.names().size(); ++column) {
+            if (column >= m_columnUsed.size() || !m_columnUsed[column])
+                unused.push_back(m_columns.names()[column]);
+        }
+        return unused;
+    }
+
+    void finish() override {
+        if ((m_optimistic || m_blocks) && m_headerWritten) {
+            m_out.finish();
             return;
         }
         if (!m_streaming) {
@@ -671,7 +973,7 @@ class DelimitedWriter final : public RecordWriter {
         } else {
             writeHeaderOnce();
         }
-        m_out.flush();
+        m_out.finish();
     }
 
   private:
@@ -718,8 +1020,8 @@ class DelimitedWriter final : public RecordWriter {
             const DelimitedParser::Status status = parser.parse(std::string_view(window).substr(used), atEnd);
             if (status == DelimitedParser::Status::Record) {
                 std::string_view row = std::string_view(window).substr(used, parser.consumed());
-                if (!row.empty() && row.back() == '\n')
-                    row.remove_suffix(1);
+                if (row.ends_with(m_options.lineEnd))
+                    row.remove_suffix(m_options.lineEnd.size());
                 holdRow(m_headerWidth, row);
                 used += parser.consumed();
                 continue;
@@ -741,6 +1043,7 @@ class DelimitedWriter final : public RecordWriter {
         if (ftruncate(fileno(file), 0) != 0 || std::fseek(file, 0, SEEK_SET) != 0)
             throw Exception(u"Cannot start %s again: %s", m_out.name(), std::strerror(errno));
         m_headerWritten = false;
+        m_markWritten = false;
     }
 
     void holdRow(size_t width, std::string_view row) {
@@ -755,20 +1058,25 @@ class DelimitedWriter final : public RecordWriter {
         if (m_headerWritten)
             return;
         m_headerWritten = true;
-        const std::vector<String>& names = m_columns.names();
-        if (names.empty())
-            return;
         TextBuffer& out = m_out.text();
         const size_t before = out.size();
+        // The byte-order mark opens the output, once.
+        if (m_options.byteOrderMark && !m_markWritten)
+            out.append("\xEF\xBB\xBF");
+        m_markWritten = true;
+        m_headerBytes = out.size() - before;
+        const std::vector<String>& names = m_columns.names();
+        if (names.empty() || !m_options.header)
+            return;
         for (size_t i = 0; i < names.size(); ++i) {
             if (i > 0)
                 out.push(m_separator);
             m_utf8.clear();
             if (!appendUtf8(names[i].view(), m_utf8))
                 refuseLoneSurrogate(u"The column name '%ls'", names[i], names[i]);
-            appendText(m_utf8.view(), out);
+            appendText(m_utf8.view(), out, true);
         }
-        out.push('\n');
+        out.append(m_options.lineEnd);
         m_headerBytes = out.size() - before;
     }
 
@@ -838,7 +1146,11 @@ class DelimitedWriter final : public RecordWriter {
                 appendInteger(static_cast<const IntegerValue&>(value).get(), out);
                 return;
             case Value::Kind::Double:
-                appendNumber(static_cast<const DoubleValue&>(value).get(), out);
+                if (m_options.numberFormat)
+                    appendFormattedNumber(*m_options.numberFormat,
+                                          static_cast<const DoubleValue&>(value).get(), out);
+                else
+                    appendNumber(static_cast<const DoubleValue&>(value).get(), out);
                 return;
             default:
                 break;
@@ -868,11 +1180,11 @@ class DelimitedWriter final : public RecordWriter {
                 .view());
     }
 
-    void appendText(std::string_view text, TextBuffer& out) const {
+    void appendText(std::string_view text, TextBuffer& out, bool name = false) const {
         if (m_format == Format::Tsv)
             appendTsvField(text, out);
         else
-            appendCsvField(text, out);
+            appendCsvField(text, out, m_separator, name);
     }
 
     // Rows wait for the header, each as its column count, its length and its bytes; past the limit
@@ -925,7 +1237,7 @@ class DelimitedWriter final : public RecordWriter {
             // A row of w columns has w - 1 separators; an empty row counts as one empty column.
             for (size_t column = std::max<size_t>(header[0], 1); column < width; ++column)
                 out.push(m_separator);
-            out.push('\n');
+            out.append(m_options.lineEnd);
             m_out.flushIfLarge();
             at += sizeof header + header[1];
         }
@@ -939,7 +1251,10 @@ class DelimitedWriter final : public RecordWriter {
     size_t m_holdBytes;
     bool m_streaming = false;
     bool m_optimistic = false;  // rows go straight to the file under the first record's header
-    int m_readBack = -1;        // reads the file back when a new column comes
+    bool m_blocks = false;      // rows go out as they come, a new header block for each new column
+    bool m_markWritten = false;
+    std::vector<bool> m_columnUsed;  // --columns: whether a record had a property for each
+    int m_readBack = -1;             // reads the file back when a new column comes
     bool m_ownReadBack = false;
     size_t m_headerWidth = 0;
     size_t m_headerBytes = 0;
@@ -955,48 +1270,75 @@ class DelimitedWriter final : public RecordWriter {
 
 class JsonLinesWriter final : public RecordWriter {
   public:
-    JsonLinesWriter(std::FILE* file, std::string name) : m_out(file, std::move(name)) {}
+    JsonLinesWriter(std::FILE* file, std::string name, WriterOptions options)
+        : RecordWriter(std::move(options)), m_out(file, std::move(name), m_options.gzip) {}
 
     void write(const iPropertyCollection& record, const std::vector<InputField>& input) override {
         std::string& out = m_line;
         out.clear();
-        out.push_back('{');
+        if (m_written == 0 && m_options.byteOrderMark)
+            out.append("\xEF\xBB\xBF");
         const size_t count = size_t(record.getSize());
         if (m_names.size() < count)
             m_names.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const iProperty* property = record.at(int32_t(i));
-            if (i > 0)
-                out.push_back(',');
-            appendName(property->getName(), m_names[i], out);
-            appendValue(*property, inputFor(property, i, input), out);
-        }
-        out.append("}\n");
+        bool dotted = false;
+        for (size_t i = 0; i < count; ++i)
+            dotted = updateName(record.at(int32_t(i))->getName(), m_names[i]) || dotted;
+        if (!dotted || !m_options.unflatten || !appendNested(record, input, out))
+            appendFlat(record, input, out);
+        out.append(m_options.lineEnd);
         m_out.text().append(out);
         m_out.flushIfLarge();
         ++m_written;
     }
 
-    void finish() override { m_out.flush(); }
+    void flushPending() override { m_out.flush(); }
+    void finish() override { m_out.finish(); }
 
   private:
     struct Name {
         String name;
         std::string json;  // "name":
+        bool dotted = false;
     };
 
-    // Names are encoded once for each position while they stay the same.
-    static void appendName(const String& name, Name& cached, std::string& out) {
+    // Names are encoded once for each position while they stay the same; true when it holds a dot.
+    static bool updateName(const String& name, Name& cached) {
         if (cached.json.empty() || cached.name.str() != name.str()) {
             cached.name = name;
             cached.json.clear();
             writeString(name, cached.json);
             cached.json.push_back(':');
+            cached.dotted = name.view().find(u'.') != std::u16string_view::npos;
         }
-        out.append(cached.json);
+        return cached.dotted;
     }
 
-    static void appendValue(const iProperty& property, const InputField* input, std::string& out) {
+    void appendFlat(const iPropertyCollection& record, const std::vector<InputField>& input,
+                    std::string& out) {
+        out.push_back('{');
+        for (size_t i = 0; i < size_t(record.getSize()); ++i) {
+            const iProperty* property = record.at(int32_t(i));
+            if (i > 0)
+                out.push_back(',');
+            out.append(m_names[i].json);
+            appendValue(*property, inputFor(property, i, input), out);
+        }
+        out.push_back('}');
+    }
+
+    bool appendNested(const iPropertyCollection& record, const std::vector<InputField>& input,
+                      std::string& out) {
+        return writeNestedObject(
+            size_t(record.getSize()), [&](size_t i) { return record.at(int32_t(i))->getName().view(); },
+            [&](size_t i, std::string& text) {
+                const iProperty* property = record.at(int32_t(i));
+                appendValue(*property, inputFor(property, i, input), text);
+            },
+            out);
+    }
+
+    void appendValue(const iProperty& property, const InputField* input, std::string& out) const {
         if (input && input->untouched()) {
             if (input->origin == Format::JsonLines && !input->raw.empty()) {
                 out.append(input->raw);
@@ -1007,7 +1349,16 @@ class JsonLinesWriter final : public RecordWriter {
                 return;
             }
         }
-        writeValue(property.getValue(), out);
+        const Value& value = property.getValue();
+        if (m_options.numberFormat && value.kind() == Value::Kind::Double &&
+            std::isfinite(static_cast<const DoubleValue&>(value).get())) {
+            TextBuffer text;
+            appendFormattedNumber(*m_options.numberFormat, static_cast<const DoubleValue&>(value).get(),
+                                  text);
+            out.append(text.view());
+            return;
+        }
+        writeValue(value, out);
     }
 
     Output m_out;
@@ -1015,13 +1366,163 @@ class JsonLinesWriter final : public RecordWriter {
     std::vector<Name> m_names;
 };
 
+// An aligned table (pprint) or a markdown table, for reading: the rows are held until the end, when
+// the widths of the columns are known.
+class TableWriter final : public RecordWriter {
+  public:
+    TableWriter(Format format, std::FILE* file, std::string name, WriterOptions options)
+        : RecordWriter(std::move(options)),
+          m_markdown(format == Format::Markdown),
+          m_out(file, std::move(name), m_options.gzip),
+          m_columns(true) {}
+
+    void write(const iPropertyCollection& record, const std::vector<InputField>& input) override {
+        std::vector<std::string> row;
+        for (size_t i = 0; i < size_t(record.getSize()); ++i) {
+            const int32_t column = m_columns.columnOf(record, i);
+            if (row.size() <= size_t(column))
+                row.resize(size_t(column) + 1);
+            const iProperty* property = record.at(int32_t(i));
+            row[size_t(column)] = cellText(*property, inputFor(property, i, input));
+        }
+        m_rows.push_back(std::move(row));
+        ++m_written;
+    }
+
+    void flushPending() override {}
+
+    void finish() override {
+        if (m_written == 0) {
+            for (const String& column : m_seed)
+                m_columns.add(column);
+        }
+        std::vector<std::string> header;
+        for (const String& name : m_columns.names())
+            header.push_back(m_markdown ? markdownCell(name.toUtf8()) : name.toUtf8());
+        std::string& out = m_text;
+        if (m_options.byteOrderMark)
+            out.append("\xEF\xBB\xBF");
+        if (m_markdown) {
+            if (m_options.header && !header.empty()) {
+                appendMarkdownRow(header, header.size());
+                appendMarkdownRow(std::vector<std::string>(header.size(), "---"), header.size());
+            }
+            for (std::vector<std::string>& row : m_rows) {
+                for (std::string& cell : row)
+                    cell = markdownCell(cell);
+                appendMarkdownRow(row, header.size());
+            }
+        } else {
+            std::vector<size_t> widths(header.size(), 1);
+            auto measure = [&widths](const std::vector<std::string>& row) {
+                for (size_t k = 0; k < row.size(); ++k)
+                    widths[k] = std::max(widths[k], displayWidth(row[k]));
+            };
+            if (m_options.header)
+                measure(header);
+            for (const std::vector<std::string>& row : m_rows)
+                measure(row);
+            if (m_options.header && !header.empty())
+                appendAlignedRow(header, widths);
+            for (const std::vector<std::string>& row : m_rows)
+                appendAlignedRow(row, widths);
+        }
+        m_out.text().append(out);
+        m_out.finish();
+    }
+
+  private:
+    std::string cellText(const iProperty& property, const InputField* input) const {
+        if (input && input->untouched() && input->origin != Format::JsonLines)
+            return std::string(input->content);
+        if (input && input->untouched() && input->number)
+            return std::string(input->raw);
+        const Value& value = property.getValue();
+        if (value.kind() == Value::Kind::Double && m_options.numberFormat) {
+            TextBuffer text;
+            appendFormattedNumber(*m_options.numberFormat, static_cast<const DoubleValue&>(value).get(),
+                                  text);
+            return std::string(text.view());
+        }
+        String text;
+        value.getText(text);
+        return text.toUtf8();
+    }
+
+    // Code points, the width a terminal gives most text.
+    static size_t displayWidth(std::string_view text) {
+        size_t width = 0;
+        for (const char c : text)
+            width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return width;
+    }
+
+    static std::string markdownCell(std::string_view text) {
+        std::string cell;
+        for (const char c : text) {
+            if (c == '|')
+                cell.append("\\|");
+            else if (c == '\n')
+                cell.append("<br>");
+            else if (c != '\r')
+                cell.push_back(c);
+        }
+        return cell;
+    }
+
+    void appendMarkdownRow(const std::vector<std::string>& row, size_t width) {
+        m_text.push_back('|');
+        for (size_t k = 0; k < width; ++k) {
+            m_text.push_back(' ');
+            if (k < row.size())
+                m_text.append(row[k]);
+            m_text.append(" |");
+        }
+        m_text.append(m_options.lineEnd);
+    }
+
+    // Columns left-aligned, one blank apart; an empty cell shows as '-' so that the columns stay
+    // countable; no blanks end a line.
+    void appendAlignedRow(const std::vector<std::string>& row, const std::vector<size_t>& widths) {
+        std::string line;
+        for (size_t k = 0; k < widths.size(); ++k) {
+            const std::string& cell = k < row.size() && !row[k].empty() ? row[k] : kEmptyCell;
+            if (k > 0)
+                line.push_back(' ');
+            line.append(cell);
+            if (k + 1 < widths.size())
+                line.append(widths[k] - displayWidth(cell), ' ');
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        m_text.append(line);
+        m_text.append(m_options.lineEnd);
+    }
+
+    inline static const std::string kEmptyCell = "-";
+
+    bool m_markdown;
+    Output m_out;
+    ColumnMap m_columns;
+    std::vector<std::vector<std::string>> m_rows;
+    std::string m_text;
+};
+
 }  // namespace
 
 std::unique_ptr<RecordWriter> makeRecordWriter(Format format, std::FILE* out, std::string name,
-                                               std::optional<std::vector<String>> columns, size_t holdBytes) {
-    if (format == Format::JsonLines)
-        return std::make_unique<JsonLinesWriter>(out, std::move(name));
-    return std::make_unique<DelimitedWriter>(format, out, std::move(name), std::move(columns), holdBytes);
+                                               WriterOptions options) {
+    switch (format) {
+        case Format::JsonLines:
+            return std::make_unique<JsonLinesWriter>(out, std::move(name), std::move(options));
+        case Format::Pprint:
+        case Format::Markdown:
+            return std::make_unique<TableWriter>(format, out, std::move(name), std::move(options));
+        case Format::Csv:
+        case Format::Tsv:
+            break;
+    }
+    return std::make_unique<DelimitedWriter>(format, out, std::move(name), std::move(options));
 }
 
 }  // namespace strand::cli

@@ -13,6 +13,7 @@
 // the next record is read).
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -54,24 +55,41 @@ class ReadFailure : public Exception {
     explicit ReadFailure(const Exception& cause) : Exception(cause) {}
 };
 
-// A failure to write an output (a full disk, a closed descriptor): the run cannot go on.
+// A failure to write an output (a full disk, a closed descriptor): the run cannot go on. A pipe whose
+// reader has gone (`| head`) is no failure of the run: it just ends.
 class OutputFailure : public Exception {
   public:
-    using Exception::Exception;
+    OutputFailure(const String& message, bool brokenPipe) : Exception(message), m_brokenPipe(brokenPipe) {}
+    bool brokenPipe() const noexcept { return m_brokenPipe; }
+
+  private:
+    bool m_brokenPipe;
 };
 
 struct InputSpec {
     std::string path;  // "-" for standard input
     Format format;
+    bool gzip = false;  // gzip-compressed (data not compressed reads as it stands)
+};
+
+struct ReaderOptions {
+    bool inferNumbers = true;
+    char separator = 0;           // CSV and TSV: 0 for the format's own (a comma, a tab)
+    bool implicitHeader = false;  // CSV and TSV without a header line: the columns are named 1, 2, 3 ...
+    bool flatten = true;          // JSON: nested objects become a.b properties; false: refused
 };
 
 class RecordReader {
   public:
     // Opens every input at once, so that a missing file is reported before anything runs.
-    RecordReader(std::vector<InputSpec> inputs, bool inferNumbers);
+    RecordReader(std::vector<InputSpec> inputs, ReaderOptions options);
     ~RecordReader();
     RecordReader(const RecordReader&) = delete;
     RecordReader& operator=(const RecordReader&) = delete;
+
+    // Called before the reader waits for input that has not arrived yet (a pipe, a terminal), so that
+    // what is written so far can go out first.
+    void setWaitHook(std::function<void()> hook) { m_waitHook = std::move(hook); }
 
     // Fills `record` with the next input record, replacing what it held; false after the last
     // record of the last input. Raises strand::Exception for an input record that cannot be read
@@ -92,12 +110,24 @@ class RecordReader {
     std::string_view rawRecord() const noexcept { return m_raw; }
     // The column names of the first CSV or TSV input's header (empty for JSON Lines).
     const std::vector<String>& firstHeader() const noexcept { return m_firstHeader; }
+    // How the first input ends its first line (CRLF or LF) and whether it starts with a byte-order
+    // mark; known once a record has been read.
+    bool firstInputCrlf() const noexcept { return m_firstCrlf; }
+    bool firstInputByteOrderMark() const noexcept { return m_firstBom; }
 
   private:
     class Source;
     bool openNext();
     bool nextDelimited(DataRecord& record);
+    // The columns of a header-less input, named 1 to `count`.
+    void nameColumns(size_t count);
+    // What follows once the header is known: the first header kept, the columns to read decided.
+    void headerKnown();
+    // Tells a JSON input holding one array of objects from JSON Lines.
+    void startJson();
     bool nextJson(DataRecord& record);
+    // The next object of a JSON input that holds one array of objects, or an empty view at its end.
+    std::string_view nextArrayElement();
     DelimitedParser::Status parseRecord();
     void readHeader();
     void fillDelimited(DataRecord& record, const std::vector<Field>& fields);
@@ -108,11 +138,15 @@ class RecordReader {
     static std::string_view trimLineBreak(std::string_view text);
 
     std::vector<InputSpec> m_inputs;
+    std::function<void()> m_waitHook;
     std::vector<std::FILE*> m_files;
     size_t m_next = 0;
     std::unique_ptr<Source> m_source;
     Format m_format = Format::Csv;
-    bool m_infer;
+    ReaderOptions m_options;
+    bool m_jsonArray = false;  // the JSON input is one array of objects
+    bool m_firstCrlf = false;
+    bool m_firstBom = false;
     std::optional<DelimitedParser> m_parser;
     JsonReader m_json;
 
@@ -134,11 +168,37 @@ class RecordReader {
     int64_t m_lineAt = 1;  // where the next record starts
 };
 
+struct WriterOptions {
+    // CSV and TSV: these columns in this order, streamed; without them every property met, in order
+    // of first appearance.
+    std::optional<std::vector<String>> columns;
+    size_t holdBytes = size_t(64) << 20;  // rows held in memory before they spill to a temporary file
+    char separator = 0;                   // CSV: 0 for a comma
+    std::string lineEnd = "\n";
+    bool byteOrderMark = false;
+    bool header = true;        // CSV, TSV, pprint, markdown: false writes no header lines
+    bool unionHeader = false;  // output that is no file: hold the rows for one header of every column
+    bool gzip = false;         // the output is gzip-compressed
+    std::optional<String> numberFormat;  // the directive that formats the numbers a script computed
+    bool unflatten = true;               // JSON: properties named a.b (a.1.b) nest as objects (arrays)
+};
+
 class RecordWriter {
   public:
+    explicit RecordWriter(WriterOptions options) : m_options(std::move(options)) {}
     virtual ~RecordWriter() = default;
+    // The line end and byte-order mark of the input, for output that has none of its own chosen;
+    // before anything is written.
+    void setLineStyle(std::string lineEnd, bool byteOrderMark) {
+        m_options.lineEnd = std::move(lineEnd);
+        m_options.byteOrderMark = byteOrderMark;
+    }
     // Writes the record; `input` tells how its fields were read (empty when they were not).
     virtual void write(const iPropertyCollection& record, const std::vector<InputField>& input) = 0;
+    // Hands what is written so far (not what is held for a header) to the output.
+    virtual void flushPending() = 0;
+    // The columns given to the writer that no record written had a property for.
+    virtual std::vector<String> unusedColumns() const { return {}; }
     // Writes what is held back and flushes. Raises strand::Exception when the output fails.
     virtual void finish() = 0;
     int64_t written() const noexcept { return m_written; }
@@ -146,15 +206,18 @@ class RecordWriter {
     void setSeedColumns(std::vector<String> columns) { m_seed = std::move(columns); }
 
   protected:
+    WriterOptions m_options;
     int64_t m_written = 0;
     std::vector<String> m_seed;
 };
 
-// `out` stays the caller's; `name` names it in messages. CSV and TSV output has the columns given, in
-// that order, and streams; without them, the columns are every property met, in order of first
-// appearance, and the records are held back (in memory, then in a temporary file past `holdBytes`)
-// until the header can be written.
+// `out` stays the caller's; `name` names it in messages. CSV and TSV output streams under the columns
+// given; without them it goes to a file under the first record's header, which is rewritten when a
+// later record brings a new column; to anything else (a pipe, a terminal) it streams under the header
+// known so far, and a record that brings a new column starts a new block (an empty line, then the
+// widened header), unless `unionHeader` holds the rows (in memory, then in a temporary file past
+// `holdBytes`) until one header can be written. pprint and markdown hold the rows to align them.
 std::unique_ptr<RecordWriter> makeRecordWriter(Format format, std::FILE* out, std::string name,
-                                               std::optional<std::vector<String>> columns, size_t holdBytes);
+                                               WriterOptions options);
 
 }  // namespace strand::cli

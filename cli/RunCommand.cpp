@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "JsonValues.h"
 #include "RecordFormats.h"
 #include "RecordStream.h"
+#include "ScriptMessages.h"
 #include "ScriptSource.h"
 #include "expr/Exceptions.h"
 #include "host/Context.h"
@@ -53,6 +55,16 @@ struct RunOptions {
     std::string fail;
     std::string onError = "stop";
     bool quiet = false;
+    // Formats.
+    std::optional<std::string> ifs, ofs, ors, ofmt;
+    bool implicitHeader = false;
+    bool headerlessOutput = false;
+    bool gzin = false, gzout = false;
+    bool noFlatten = false;
+    bool unionHeader = false;
+    std::optional<int64_t> head;
+    std::optional<std::string> globalsOut;
+    bool strict = false;
 };
 
 // A usage error that was already reported.
@@ -68,7 +80,7 @@ void printLine(const String& text) {
 }
 
 Format formatOption(const std::string& name) {
-    // The option's own check allows only the three names.
+    // The option's own check allows only the known names.
     return *formatFromName(name);
 }
 
@@ -76,10 +88,44 @@ Format inputFormat(const RunOptions& options, const std::string& path) {
     if (options.in)
         return formatOption(*options.in);
     if (path == "-")
-        throw Exception(u"Cannot tell the format of standard input: give --in csv, tsv or jsonl");
-    if (std::optional<Format> format = formatFromPath(path))
+        throw Exception(u"Cannot tell the format of standard input: give --in csv, tsv or json");
+    if (std::optional<Format> format = formatFromPath(path); format && *format <= Format::JsonLines)
         return *format;
-    throw Exception(u"Cannot tell the format of %s from its name: give --in csv, tsv or jsonl", path);
+    throw Exception(u"Cannot tell the format of %s from its name: give --in csv, tsv or json", path);
+}
+
+// A separator of --ifs or --ofs: one character that cannot be part of a field's text structure.
+char separatorOption(const std::optional<std::string>& text, const char* option) {
+    if (!text)
+        return 0;
+    const std::string& value = *text == "tab" ? std::string("\t") : *text;
+    if (value.size() != 1 || value[0] == '"' || value[0] == '\n' || value[0] == '\r' ||
+        static_cast<unsigned char>(value[0]) >= 0x80)
+        throw Exception(
+            u"%s takes one ASCII character other than a quote or a line break (or 'tab'), not '%s'", option,
+            value);
+    return value[0];
+}
+
+// --ofmt: one number directive (%.2f, %10.3e, %g ...) and nothing else.
+String numberFormatOption(const std::string& text) {
+    const String directive = String::fromUtf8(text);
+    const std::u16string_view v = directive.view();
+    size_t i = v.starts_with(u'%') ? 1 : v.size();
+    while (i < v.size() && std::u16string_view(u"-+ #0").find(v[i]) != std::u16string_view::npos)
+        ++i;
+    while (i < v.size() && v[i] >= u'0' && v[i] <= u'9')
+        ++i;
+    if (i < v.size() && v[i] == u'.') {
+        ++i;
+        while (i < v.size() && v[i] >= u'0' && v[i] <= u'9')
+            ++i;
+    }
+    const bool conversion =
+        i + 1 == v.size() && std::u16string_view(u"eEfFgG").find(v[i]) != std::u16string_view::npos;
+    if (!conversion || v.size() > 16)
+        throw Exception(u"--ofmt takes one number directive such as %%.2f, %%e or %%g, not '%s'", text);
+    return directive;
 }
 
 // The column names of --columns, split as a CSV record.
@@ -146,6 +192,8 @@ std::optional<String> runScript(Body body) {
     try {
         body();
         return std::nullopt;
+    } catch (const OutputFailure&) {
+        throw;  // the run's, not the record's
     } catch (const Exception& e) {
         return e.getErrorMessageBlock();
     } catch (const xrExpressionTerminateException& e) {
@@ -158,16 +206,16 @@ std::optional<String> runScript(Body body) {
     }
 }
 
-// Parses and checks one script; reports a failure and raises Reported.
+// Parses and checks one script; reports a failure (named after the script's file or option) and raises
+// Reported.
 Ptr<xrExpressionListImp> prepare(const String& text, ComponentContext& context, bool checkLast,
-                                 const char* which) {
+                                 const std::string& name) {
     Ptr<xrExpressionListImp> script;
     try {
         script = xrExpressionParser::ParseExpression(text, &context);
         script->doesSomethingCheck(checkLast);
     } catch (const Exception& e) {
-        printLine(which ? formatString(u"%s: %ls", which, e.getErrorMessageBlock())
-                        : e.getErrorMessageBlock());
+        printScriptFailure(text, e.getErrorMessageBlock(), name);
         throw Reported{kUsageError};
     }
     return script;
@@ -224,6 +272,9 @@ class Run {
         try {
             return runAll();
         } catch (const OutputFailure& e) {
+            // A reader that went away (`| head`) ends the run quietly.
+            if (e.brokenPipe())
+                return 0;
             printLine(e.getErrorMessageBlock());
             return kUsageError;
         } catch (const Exception& e) {
@@ -243,13 +294,15 @@ class Run {
             return status;
         if (m_options.printGlobals)
             printGlobals();
+        if (m_options.globalsOut)
+            writeGlobals(*m_options.globalsOut);
+        reportUnusedColumns();
         if (m_skip)
             printSummary();
         return 0;
     }
 
     void setUp() {
-        std::vector<InputSpec> inputs;
         ScriptSource source;
         std::vector<std::string> paths = m_options.arguments;
         if (m_options.expression) {
@@ -264,20 +317,6 @@ class Run {
             paths.push_back("-");
         if (!m_options.fail.empty() && !m_options.filter)
             throw Exception(u"--fail is for --filter runs");
-        for (const std::string& path : paths)
-            inputs.push_back(InputSpec{path, inputFormat(m_options, path)});
-
-        Format outFormat = inputs.front().format;
-        if (m_options.out)
-            outFormat = formatOption(*m_options.out);
-        else if (!m_options.output.empty())
-            outFormat = formatFromPath(m_options.output).value_or(outFormat);
-        std::optional<std::vector<String>> columns;
-        if (m_options.columns) {
-            if (outFormat == Format::JsonLines)
-                throw Exception(u"--columns is for CSV and TSV output");
-            columns = parseColumns(*m_options.columns);
-        }
 
         m_context = makePtr<ComponentContext>();
         if (m_options.globals) {
@@ -287,22 +326,65 @@ class Run {
                 throw Exception(u"--globals: %ls", e.getErrorMessageBlock());
             }
         }
-        // Scripts are read and checked before any input is opened.
+        // Scripts are read and checked before any input is looked at.
         const String text = readScript(source);
         const std::optional<String> initText = readOptionalScript(m_options.init, m_options.initFile);
         const std::optional<String> finalText = readOptionalScript(m_options.final, m_options.finalFile);
         // A manipulator's value is unused, so every statement must do something; a filter's last
         // statement is its condition.
-        m_script = prepare(text, *m_context, !m_options.filter, nullptr);
+        const std::string scriptName = source.text          ? std::string()
+                                       : source.file == "-" ? "standard input"
+                                                            : source.file;
+        m_script = prepare(text, *m_context, !m_options.filter, scriptName);
         if (initText)
-            m_init = prepare(*initText, *m_context, true, "--init");
+            m_init = prepare(*initText, *m_context, true, m_options.initFile.value_or("--init"));
         if (finalText)
-            m_final = prepare(*finalText, *m_context, true, "--final");
+            m_final = prepare(*finalText, *m_context, true, m_options.finalFile.value_or("--final"));
+
+        std::vector<InputSpec> inputs;
+        for (const std::string& path : paths)
+            inputs.push_back(
+                InputSpec{path, inputFormat(m_options, path), m_options.gzin || isGzipPath(path)});
+        Format outFormat = inputs.front().format;
+        if (m_options.out)
+            outFormat = formatOption(*m_options.out);
+        else if (!m_options.output.empty() && m_options.output != "-")
+            outFormat = formatFromPath(m_options.output).value_or(outFormat);
+        WriterOptions writing;
+        writing.holdBytes = holdBytes();
+        if (m_options.columns) {
+            if (outFormat != Format::Csv && outFormat != Format::Tsv)
+                throw Exception(u"--columns is for CSV and TSV output");
+            writing.columns = parseColumns(*m_options.columns);
+        }
+        // A CSV written from CSV keeps the input's separator unless told otherwise.
+        writing.separator = separatorOption(m_options.ofs ? m_options.ofs : m_options.ifs, "--ofs");
+        writing.header = !m_options.headerlessOutput;
+        writing.unionHeader = m_options.unionHeader;
+        writing.unflatten = !m_options.noFlatten;
+        if (m_options.ofmt)
+            writing.numberFormat = numberFormatOption(*m_options.ofmt);
+        if (m_options.ors)
+            writing.lineEnd = *m_options.ors == "crlf" ? "\r\n" : "\n";
+        ReaderOptions reading;
+        reading.inferNumbers = !m_options.noInfer;
+        reading.separator = separatorOption(m_options.ifs, "--ifs");
+        reading.implicitHeader = m_options.implicitHeader;
+        reading.flatten = !m_options.noFlatten;
+        for (const InputSpec& input : inputs) {
+            if (reading.separator && input.format == Format::Tsv)
+                throw Exception(u"--ifs is for CSV input: TSV fields are separated by tabs");
+        }
+        if (m_options.ofs && outFormat != Format::Csv)
+            throw Exception(u"--ofs is for CSV output");
+        if (outFormat != Format::Csv)
+            writing.separator = 0;
 
         // Opening an output truncates it: one that is also an input would be lost before it is read (and
         // standard output appending to an input would feed the run its own records without end).
-        const std::string standardOutput = m_options.output.empty() ? std::string("-") : m_options.output;
-        for (const std::string* output : {&standardOutput, &m_options.fail}) {
+        const bool toStandardOutput = m_options.output.empty() || m_options.output == "-";
+        const std::string standardOutput = toStandardOutput ? std::string("-") : m_options.output;
+        for (const std::string* output : {&standardOutput, &m_options.fail, &m_globalsOut}) {
             if (output->empty())
                 continue;
             for (const InputSpec& input : inputs) {
@@ -312,15 +394,18 @@ class Run {
                                     displayPath(input.path, "standard input"));
             }
         }
-        m_reader = std::make_unique<RecordReader>(std::move(inputs), !m_options.noInfer);
+        m_reader = std::make_unique<RecordReader>(std::move(inputs), reading);
         std::FILE* out = stdout;
         std::string outName = "standard output";
-        if (!m_options.output.empty()) {
+        if (!toStandardOutput) {
             m_outFile = openOutput(m_options.output);
             out = m_outFile;
             outName = m_options.output;
         }
-        m_writer = makeRecordWriter(outFormat, out, outName, columns, holdBytes());
+        m_styleChosen = bool(m_options.ors);
+        writing.gzip = m_options.gzout || (!toStandardOutput && isGzipPath(m_options.output));
+        const std::optional<std::vector<String>> columns = writing.columns;
+        m_writer = makeRecordWriter(outFormat, out, outName, writing);
         // The one format every writer writes, if they agree.
         std::optional<Format> written = outFormat;
         if (!m_options.fail.empty()) {
@@ -329,12 +414,25 @@ class Run {
                 throw Exception(u"-o and --fail name the same file %s", m_options.fail);
             const Format failFormat = formatFromPath(m_options.fail).value_or(outFormat);
             m_failFile = openOutput(m_options.fail);
-            m_failWriter = makeRecordWriter(failFormat, m_failFile, m_options.fail,
-                                            failFormat == outFormat ? columns : std::nullopt, holdBytes());
+            writing.gzip = isGzipPath(m_options.fail);
+            writing.columns = failFormat == outFormat ? columns : std::nullopt;
+            m_failWriter = makeRecordWriter(failFormat, m_failFile, m_options.fail, writing);
             if (failFormat != outFormat)
                 written.reset();
         }
         m_skip = m_options.onError == "skip";
+        // Rows written so far go out whenever the input keeps the run waiting.
+        // (A failure to write is the run's: it is kept for the run to raise, not the reader's to report.)
+        m_reader->setWaitHook([this] {
+            try {
+                m_writer->flushPending();
+                if (m_failWriter)
+                    m_failWriter->flushPending();
+            } catch (const OutputFailure&) {
+                if (!m_outputFailure)
+                    m_outputFailure = std::current_exception();
+            }
+        });
 
         // Columns the script never names are written back as read without becoming values, when
         // the writers write the input's format.
@@ -364,15 +462,20 @@ class Run {
     int processRecords() {
         auto record = makePtr<DataRecord>();
         ExpressionContext ctx(m_context.get(), record.get());
+        ctx.setStrictNumbers(m_options.strict);
         Progress progress(!m_options.quiet);
         for (;;) {
             ctx.clearExpressionProperties();
             bool read = false;
-            if (std::optional<String> failure = runScript([&] { read = m_reader->next(*record); })) {
+            std::optional<String> readFailure = runScript([&] { read = m_reader->next(*record); });
+            if (m_outputFailure)
+                std::rethrow_exception(m_outputFailure);
+            if (std::optional<String> failure = std::move(readFailure)) {
                 if (!recordFailed(*failure, progress))
                     return kRecordFailed;
                 continue;
             }
+            chooseLineStyle();
             if (!read)
                 break;
             ++m_read;
@@ -407,8 +510,22 @@ class Run {
                 continue;
             }
             progress.tick(m_read);
+            // --head: nothing after the N-th record written is read.
+            if (m_options.head && m_writer->written() >= *m_options.head)
+                break;
         }
         return 0;
+    }
+
+    // Output that chose no line end of its own takes the first input's (and its byte-order mark).
+    void chooseLineStyle() {
+        if (m_styleChosen)
+            return;
+        m_styleChosen = true;
+        const std::string lineEnd = m_reader->firstInputCrlf() ? "\r\n" : "\n";
+        m_writer->setLineStyle(lineEnd, m_reader->firstInputByteOrderMark());
+        if (m_failWriter)
+            m_failWriter->setLineStyle(lineEnd, m_reader->firstInputByteOrderMark());
     }
 
     // Reports a record that could not be read or failed in the script; false when the run stops.
@@ -422,15 +539,46 @@ class Run {
         if (!m_skip) {
             finishWriters();
             printLine(formatString(u"%ls: %ls", where, message));
+            printGlobalHint(message);
             return false;
         }
         ++m_failed;
         std::fflush(stdout);
         printLine(formatString(u"%ls: %ls", where, message));
+        printGlobalHint(message);
         const std::string_view raw = m_reader->rawRecord();
         std::fwrite(raw.data(), 1, raw.size(), stderr);
         std::fputc('\n', stderr);
         return true;
+    }
+
+    // --columns that no record set are likely misspelt.
+    void reportUnusedColumns() const {
+        const std::vector<String> unused = m_writer->unusedColumns();
+        if (unused.empty())
+            return;
+        String list(String::View{});
+        for (const String& name : unused) {
+            if (!list.isEmpty())
+                list.append(u", ");
+            list.append(formatString(u"'%ls'", name).view());
+        }
+        printLine(formatString(u"--columns: no record had %ls", list));
+    }
+
+    // A global read before anything set it most likely wants a start value; said once a run.
+    void printGlobalHint(const String& message) {
+        static constexpr std::u16string_view kMarker = u"for the GLOBAL property '";
+        const size_t at = message.view().find(kMarker);
+        if (m_globalHinted || at == std::u16string_view::npos)
+            return;
+        const size_t begin = at + kMarker.size();
+        const size_t end = message.view().find(u'\'', begin);
+        if (end == std::u16string_view::npos)
+            return;
+        m_globalHinted = true;
+        const String name(message.view().substr(begin, end - begin));
+        printLine(formatString(u"hint: give @%ls a start value with --init '@%ls := 0'", name, name));
     }
 
     void finishWriters() {
@@ -454,7 +602,8 @@ class Run {
         const bool failed = std::fclose(file) != 0;
         file = nullptr;
         if (failed)
-            throw OutputFailure(u"Cannot write to %s: %s", name, std::strerror(errno));
+            throw OutputFailure(formatString(u"Cannot write to %s: %s", name, std::strerror(errno)),
+                                errno == EPIPE);
     }
 
     void printGlobals() {
@@ -462,6 +611,23 @@ class Run {
         writeObject(*m_context->getGlobalProperties(), line);
         line.push_back('\n');
         std::fwrite(line.data(), 1, line.size(), stderr);
+    }
+
+    // --globals-out: the final globals as one JSON object, to a file or standard output.
+    void writeGlobals(const std::string& path) {
+        std::string line;
+        writeObject(*m_context->getGlobalProperties(), line);
+        line.push_back('\n');
+        std::FILE* file = path == "-" ? stdout : openOutput(path);
+        const bool failed =
+            std::fwrite(line.data(), 1, line.size(), file) != line.size() || std::fflush(file) != 0;
+        const int error = errno;
+        if (file != stdout && std::fclose(file) != 0 && !failed)
+            throw OutputFailure(formatString(u"Cannot write to %s: %s", path, std::strerror(errno)), false);
+        if (failed)
+            throw OutputFailure(formatString(u"Cannot write to %s: %s", displayPath(path, "standard output"),
+                                             std::strerror(error)),
+                                error == EPIPE);
     }
 
     void printSummary() const {
@@ -482,7 +648,12 @@ class Run {
     std::unique_ptr<RecordWriter> m_writer, m_failWriter;
     std::FILE* m_outFile = nullptr;
     std::FILE* m_failFile = nullptr;
+    const std::string m_globalsOut =
+        m_options.globalsOut && *m_options.globalsOut != "-" ? *m_options.globalsOut : "";
+    std::exception_ptr m_outputFailure;
     bool m_skip = false;
+    bool m_globalHinted = false;
+    bool m_styleChosen = false;
     bool m_finished = false;
     int64_t m_read = 0;
     int64_t m_failed = 0;
@@ -506,11 +677,38 @@ void addRunCommand(CLI::App& app, int& status) {
                     "The script text; every argument is then an input");
     run->add_option("ARGS", options->arguments,
                     "SCRIPT_FILE (without -e), then the inputs (default: standard input)");
-    run->add_option("-o,--output", options->output, "Write the records to FILE instead of standard output");
-    run->add_option("--in", options->in, "Input format (default: from each input's extension)")
-        ->check(CLI::IsMember({"csv", "tsv", "jsonl"}));
-    run->add_option("--out", options->out, "Output format (default: from -o's extension, else the input's)")
-        ->check(CLI::IsMember({"csv", "tsv", "jsonl"}));
+    run->add_option("-o,--output", options->output,
+                    "Write the records to FILE instead of standard output (- for standard output)");
+    run->add_option("--in", options->in,
+                    "Input format: csv, tsv, json (JSON Lines or one array of objects), jsonl or ndjson "
+                    "(default: from each input's extension)")
+        ->check(CLI::IsMember({"csv", "tsv", "json", "jsonl", "ndjson"}));
+    run->add_option("--out", options->out,
+                    "Output format: csv, tsv, json, jsonl, ndjson, pprint or markdown (default: from -o's "
+                    "extension, else the input's)")
+        ->check(CLI::IsMember({"csv", "tsv", "json", "jsonl", "ndjson", "pprint", "markdown"}));
+    run->add_option("--ifs", options->ifs, "CSV input: the field separator (one character, or 'tab')");
+    run->add_option("--ofs", options->ofs, "CSV output: the field separator (one character, or 'tab')");
+    run->add_option("--ors", options->ors, "Output line ends: lf or crlf (default: those of the first input)")
+        ->check(CLI::IsMember({"lf", "crlf"}));
+    run->add_flag("--implicit-header", options->implicitHeader,
+                  "CSV/TSV input has no header line: the columns are named 1, 2, 3 ...");
+    run->add_flag("--headerless-output", options->headerlessOutput, "Write no header line");
+    run->add_flag("--gzin", options->gzin, "The inputs are gzip-compressed (also told by a .gz name)");
+    run->add_flag("--gzout", options->gzout,
+                  "Compress the output with gzip (also told by a -o name ending .gz)");
+    run->add_flag(
+        "--no-flatten", options->noFlatten,
+        "JSON: refuse nested objects instead of reading them as a.b properties (and write a.b as it stands)");
+    run->add_flag("--union", options->unionHeader,
+                  "CSV/TSV to a pipe: hold the rows and write one header of every column at the end");
+    run->add_option("--head", options->head, "Stop after N records are written, reading no further")
+        ->check(CLI::NonNegativeNumber);
+    run->add_option("--ofmt", options->ofmt, "The format of the numbers a script computed, such as %.2f");
+    run->add_option("--globals-out", options->globalsOut,
+                    "At the end, write the globals as a JSON object to FILE (- for standard output)");
+    run->add_flag("--strict", options->strict,
+                  "A text that is not wholly a number, or an empty value, used as a number fails the record");
     run->add_flag("--no-infer", options->noInfer, "Read every CSV and TSV field as text");
     run->add_option("--columns", options->columns,
                     "CSV/TSV output columns, comma-separated; the records then stream");

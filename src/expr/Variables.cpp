@@ -1,6 +1,7 @@
 #include "expr/Variables.h"
 
 #include "host/ArrayValues.h"
+#include "host/Util.h"
 
 using strand::ExpressionContext;
 using strand::iProperty;
@@ -151,6 +152,22 @@ const String& xrExpressionVariableImp::GetString(ExpressionContext& ctx) {
     }
     value.getText(m_text);
     return m_text.isNull() ? emptyText() : m_text;
+}
+
+double xrExpressionVariableImp::strictDouble(const Value& value) const {
+    switch (value.kind()) {
+        case Value::Kind::Null:
+            throw strand::Exception(u"The property '%ls' is read as a number but holds no value", m_name);
+        case Value::Kind::String: {
+            const String& text = static_cast<const strand::StringValue&>(value).get();
+            if (std::optional<double> number = strand::util::parseDouble(text.view()))
+                return *number;
+            throw strand::Exception(strand::formatCut(
+                u"The property '%ls' is read as a number but '%ls' is not a number", m_name, text));
+        }
+        default:
+            return value.getDouble();
+    }
 }
 
 void xrExpressionVariableImp::refuseByteArraySlow() const {

@@ -79,9 +79,9 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
 
     double GetDouble(strand::ExpressionContext& ctx) override {
         const strand::Value& value = bind(ctx)->getValue();
-        return value.kind() == strand::Value::Kind::Double
-                   ? static_cast<const strand::DoubleValue&>(value).get()
-                   : value.getDouble();
+        if (value.kind() == strand::Value::Kind::Double)
+            return static_cast<const strand::DoubleValue&>(value).get();
+        return ctx.strictNumbers() ? strictDouble(value) : value.getDouble();
     }
     bool GetBool(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue().getBool(); }
     const strand::String& GetString(strand::ExpressionContext& ctx) override;
@@ -171,6 +171,8 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
             refuseByteArraySlow();
     }
     [[noreturn]] void refuseByteArraySlow() const;
+    // The number of a value read under strict numbers.
+    double strictDouble(const strand::Value& value) const;
     int32_t unboundKind() const;
 
     strand::Ptr<strand::iPropertyCollection> m_globals;

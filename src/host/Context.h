@@ -177,11 +177,17 @@ class ExpressionContext {
     void setRunnerSoap(iRunnerSoap* runner) noexcept { m_runner = runner; }
     const String& getCurrentParameter() const noexcept { return m_currentParameter; }
     void setCurrentParameter(String name) { m_currentParameter = std::move(name); }
+    // Strict numbers: a property whose text is not wholly a number (blanks around it allowed), or that
+    // holds no value, fails when a script reads it as a number, instead of reading as its numeric
+    // prefix or 0.
+    bool strictNumbers() const noexcept { return m_strictNumbers; }
+    void setStrictNumbers(bool strict) noexcept { m_strictNumbers = strict; }
     // The node the script runs for, or null when it runs for a data record.
     iNode* isForNode() const noexcept { return m_node; }
     void setForNode(iNode* node) noexcept { m_node = node; }
 
   private:
+    bool m_strictNumbers = false;
     iContext* m_context = nullptr;
     iDataRecord* m_record = nullptr;
     iPropertyCollection* m_recordList = nullptr;

@@ -43,6 +43,8 @@ auto runParse(Lexer& lexer, Parser& parser, Start start) {
         return start();
     } catch (const antlr::TokenStreamRecognitionException& e) {
         parser.reportError(lexer.lexicalErrorMessage(e.getLine(), e.getColumn()));
+        if (std::optional<String> hint = lexer.takeHint())
+            parser.reportHint(*hint);
     } catch (const antlr::RecognitionException& e) {
         parser.reportError(parser.describe(e));
     } catch (const antlr::ANTLRException& e) {
@@ -116,5 +118,6 @@ bool xrExpressionParser::CheckExpression(const String& text, strand::Array<Strin
     parser.setTokenSource(lexer);
     parser.reporter().attach(&messages, MessageReporter::Policy::Checking);
     runParse(lexer, parser, [&] { parser.script(); });
+    parser.finishHints();
     return lexer.reporter().hasError() || parser.reporter().hasError();
 }

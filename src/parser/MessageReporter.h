@@ -39,6 +39,8 @@ class MessageReporter {
             m_error = true;
         append(text);
     }
+    // A hint for a habit from another language: shown, but it fails nothing.
+    void hint(const String& text) { append(text); }
     bool hasError() const noexcept { return m_error; }
 
   private:

@@ -4,11 +4,13 @@
 #include <antlr/NoViableAltException.hpp>
 
 #include "functions/FunctionFactory.h"
+#include "xrScriptCheckParserTokenTypes.hpp"
 
 using strand::formatString;
 using strand::String;
 using strand::parser::positionPrefix;
 using strand::parser::tokenText;
+using CheckTokens = xrScriptCheckParserTokenTypes;
 
 const antlr::RefToken& xrParserBase::window(unsigned int i) {
     while (m_count < i) {
@@ -105,6 +107,52 @@ void xrParserBase::reportError(const std::string& s) {
 }
 void xrParserBase::reportWarning(const std::string& s) {
     m_reporter.warning(String::fromUtf8(s));
+}
+
+void xrCheckParserBase::reportError(const antlr::RecognitionException& e) {
+    xrParserBase::reportError(e);
+    // The offending token is still the next one: a keyword followed by an assignment was meant as a name.
+    const antlr::RefToken offending = LT(1);
+    const int next = LA(2);
+    const char* name = getTokenName(offending->getType());
+    const bool keyword = name && name[0] == '"';
+    const bool assigns = next == CheckTokens::ASSIGN || next == CheckTokens::PLUS_ASSIGN ||
+                         next == CheckTokens::MINUS_ASSIGN || next == CheckTokens::MULTIPLY_ASSIGN ||
+                         next == CheckTokens::DIVIDE_ASSIGN || next == CheckTokens::APPEND_ASSIGN;
+    if (keyword && assigns && offending->getLine() == e.getLine() &&
+        offending->getColumn() == e.getColumn()) {
+        const String word = tokenText(offending);
+        reportHint(formatMessage(u"line %d, '%ls' is a keyword: write %%%ls for a property of that name.",
+                                 offending->getLine(), word, word));
+    }
+}
+
+void xrCheckParserBase::noteStatementStart() {
+    const int depth = nestingDepth();
+    if (m_equalsHint && m_equalsHint->depth == depth)
+        reportHint(
+            formatMessage(u"line %d, Found '==' in a statement that does nothing, perhaps you meant ':='?",
+                          m_equalsHint->line));
+    if (m_equalsHint && m_equalsHint->depth >= depth)
+        m_equalsHint.reset();
+    const int first = LA(1);
+    if ((first == CheckTokens::IDENT || first == CheckTokens::LOCAL_IDENT ||
+         first == CheckTokens::GLOBAL_IDENT) &&
+        LA(2) == CheckTokens::NUM_EQUAL)
+        m_equalsHint = PendingHint{LT(1)->getLine(), depth};
+}
+
+void xrCheckParserBase::noteElse() {
+    if (LA(1) == CheckTokens::LITERAL_if && !m_elseIfLine)
+        m_elseIfLine = LT(1)->getLine();
+}
+
+void xrCheckParserBase::finishHints() {
+    if (m_elseIfLine && reporter().hasError())
+        reportHint(
+            formatMessage(u"line %d, Found 'ELSE IF', perhaps you meant 'ELSIF'? (ELSE IF opens an IF of "
+                          u"its own, which needs an END IF of its own.)",
+                          *m_elseIfLine));
 }
 
 void xrCheckParserBase::reportSyntaxHelp(const antlr::RecognitionException& e, SyntaxHelp help) {

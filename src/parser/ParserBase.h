@@ -7,6 +7,7 @@
 
 #include <antlr/LLkParser.hpp>
 
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -40,11 +41,14 @@ class xrParserBase : public antlr::LLkParser {
     void rewind(unsigned int position) override;
 
     strand::parser::MessageReporter& reporter() noexcept { return m_reporter; }
+    // The levels of nesting open at the current token.
+    int nestingDepth() const noexcept { return m_nesting; }
     void reportError(const antlr::RecognitionException& e) override;
     void reportError(const std::string& s) override;
     void reportWarning(const std::string& s) override;
     void reportError(const strand::String& text) { m_reporter.error(text); }
     void reportWarning(const strand::String& text) { m_reporter.warning(text); }
+    void reportHint(const strand::String& text) { m_reporter.hint(text); }
 
     // "line L:C: " and the runtime's message for the exception, built from its fields.
     strand::String describe(const antlr::RecognitionException& e) const;
@@ -103,7 +107,19 @@ class xrCheckParserBase : public xrParserBase {
     template <typename... A>
     explicit xrCheckParserBase(A&&... args) : xrParserBase(std::forward<A>(args)...) {}
 
+    // A syntax error, and the hint for a habit from another language when one fits (a keyword used as
+    // a property name).
+    void reportError(const antlr::RecognitionException& e) override;
+    using xrParserBase::reportError;
+    // The hints that help only a script with errors (ELSE IF) come after the errors.
+    void finishHints();
+
   protected:
+    // At the start of each statement: `x == 1` followed by another statement of the same sequence
+    // does nothing, and most likely meant `x := 1`.
+    void noteStatementStart();
+    // After ELSE: ELSE IF opens an IF of its own, which needs an END IF of its own.
+    void noteElse();
     enum class SyntaxHelp { If, For, While, Between };
 
     // The runtime's message, then the help text of the construct.
@@ -114,4 +130,12 @@ class xrCheckParserBase : public xrParserBase {
     void checkFunctionCall(const antlr::RefToken& name, int count);
     // Newlines and escapes of a C style literal.
     void checkCString(const antlr::RefToken& literal);
+
+  private:
+    struct PendingHint {
+        int line;
+        int depth;
+    };
+    std::optional<PendingHint> m_equalsHint;
+    std::optional<int> m_elseIfLine;
 };

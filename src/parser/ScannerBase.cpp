@@ -81,6 +81,8 @@ int xrScannerBase::testLiteralsTable(int ttype) const {
             reporter.warning(String(u"Found identifier 'ELSEIF', perhaps you meant 'ELSIF'?"));
         if (folded == "endif")
             reporter.warning(String(u"Found identifier 'ENDIF', perhaps you meant 'END IF'?"));
+        if (folded == "elif")
+            reporter.warning(String(u"Found identifier 'ELIF', perhaps you meant 'ELSIF'?"));
     }
     return ttype;
 }
@@ -196,6 +198,16 @@ String xrScannerBase::lexicalErrorMessage(int line, int column) {
                        .view();
         case LexicalError::Kind::UnexpectedChar:
             break;
+    }
+    // Habits from other languages get a hint.
+    if (isCheckingLexer() && (e.found == '&' || e.found == '|' || e.found == '!')) {
+        const bool doubled = e.found != '!' && rawLA(2) == e.found;
+        const char16_t* written = e.found == '&'   ? (doubled ? u"&&" : u"&")
+                                  : e.found == '|' ? (doubled ? u"||" : u"|")
+                                                   : u"!";
+        const char16_t* meant = e.found == '&' ? u"AND" : e.found == '|' ? u"OR" : u"NOT";
+        m_hint =
+            strand::formatString(u"line %d, Found '%ls', perhaps you meant '%ls'?", line, written, meant);
     }
     return positionPrefix(line, column) + u"unexpected char: " + describeChar(e.found).view();
 }

@@ -110,6 +110,8 @@ class xrScannerBase : public antlr::CharScanner {
     // The message of a lexical error that left the scanner through the token stream, "line L:C: " and
     // its text. A text or comment that the input ends inside is reported where it opens.
     strand::String lexicalErrorMessage(int line, int column);
+    // The checking lexer's hint for the character of the last lexical error (`&&` for AND ...), once.
+    std::optional<strand::String> takeHint() { return std::exchange(m_hint, std::nullopt); }
 
     // The runtime's operations over 16-bit text.
     int LA(unsigned int i) override {
@@ -145,5 +147,6 @@ class xrScannerBase : public antlr::CharScanner {
     strand::parser::TextInputBuffer* m_text = nullptr;
     strand::parser::MessageReporter m_reporter;
     mutable std::optional<strand::parser::LexicalError> m_lastError;
+    std::optional<strand::String> m_hint;
     mutable std::unordered_map<std::string, int> m_keywords;
 };

@@ -91,13 +91,43 @@ TEST(JsonValues, MixedArraysKeepEachElementsClassAndNullHasNoValue) {
     EXPECT_TRUE(target->get(1)->hasNullValue());
 }
 
-TEST(JsonValues, MembersKeepTheirOrderAndARepeatedNameChangesTheFirst) {
-    auto target = read("{\"b\":1, \"\xC3\xA9t\xC3\xA9\":2,\n \"x\\u0041\":3, \"B\":\"again\"}");
+TEST(JsonValues, MembersKeepTheirOrderAndNamesThatDifferInCaseAreRefused) {
+    auto target = read("{\"b\":1, \"\xC3\xA9t\xC3\xA9\":2,\n \"x\\u0041\":3}");
     ASSERT_EQ(target->getSize(), 3);
     EXPECT_EQ(target->get(0)->getName(), u"b");
-    EXPECT_EQ(target->get(0)->getValue().toString(), u"again");
     EXPECT_EQ(target->get(1)->getName(), u"\u00e9t\u00e9");
     EXPECT_EQ(target->get(2)->getName(), u"xA");
+    // One property for two members would lose one of them.
+    EXPECT_EQ(readOne(R"({"a":1,"b":2,"A":3})"),
+              "refused: The members 'a' and 'A' name one property (names do not tell A to Z from a to z)");
+    EXPECT_EQ(readOne(R"({"a":1,"a":2})"),
+              "refused: The members 'a' and 'a' name one property (names do not tell A to Z from a to z)");
+}
+
+TEST(JsonValues, NestedObjectsFlattenToDottedNames) {
+    auto flat = [](std::string_view json) {
+        auto target = CPropertyCollection::newInstance();
+        cli::JsonReader reader;
+        reader.setFlatten(true);
+        try {
+            reader.readObjectInto(json, *target);
+        } catch (const Exception& e) {
+            return "refused: " + e.getErrorMessageBlock().toUtf8();
+        }
+        std::string out;
+        for (int32_t i = 0; i < target->getSize(); ++i)
+            out += target->get(i)->getName().toUtf8() + "=" + target->get(i)->getValue().toString().toUtf8() +
+                   " ";
+        return out;
+    };
+    EXPECT_EQ(flat(R"({"b":{"c":2,"d":{"e":"x"}},"f":1})"), "b.c=2 b.d.e=x f=1 ");
+    EXPECT_EQ(flat(R"({"a":[{"b":1},{"b":2,"c":[1,2]}]})"), "a.1.b=1 a.2.b=2 a.2.c=1;2 ");
+    // Scalars before the first object of an array take their places too.
+    EXPECT_EQ(flat(R"({"a":[7,{"b":1},[3]]})"), "a.1=7 a.2.b=1 a.3=3 ");
+    EXPECT_EQ(flat(R"({"a":{}})"), "");
+    EXPECT_EQ(
+        flat(R"({"a":{"b":1},"A.B":2})"),
+        "refused: The members 'a.b' and 'A.B' name one property (names do not tell A to Z from a to z)");
 }
 
 TEST(JsonValues, RefusesWhatIsNotAnObjectOfScalarsAndArrays) {

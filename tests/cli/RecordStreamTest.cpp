@@ -39,8 +39,11 @@ std::string pass(const std::string& input, Format in, Format out,
     TempFile source(input);
     std::FILE* sink = std::tmpfile();
     {
-        RecordReader reader({InputSpec{source.path(), in}}, true);
-        auto writer = makeRecordWriter(out, sink, "test output", std::move(columns), holdBytes);
+        RecordReader reader({InputSpec{source.path(), in}}, ReaderOptions{});
+        WriterOptions options;
+        options.columns = std::move(columns);
+        options.holdBytes = holdBytes;
+        auto writer = makeRecordWriter(out, sink, "test output", std::move(options));
         auto record = makePtr<DataRecord>();
         int64_t n = 0;
         while (reader.next(*record)) {
@@ -126,7 +129,7 @@ TEST(RecordStream, HeaderOnlyInputKeepsItsHeader) {
 
 TEST(RecordStream, BadRecordsAreReportedAndSkipped) {
     TempFile source("a,b\n1,2\n3\n4,5\n");
-    RecordReader reader({InputSpec{source.path(), Format::Csv}}, true);
+    RecordReader reader({InputSpec{source.path(), Format::Csv}}, ReaderOptions{});
     auto record = makePtr<DataRecord>();
     ASSERT_TRUE(reader.next(*record));
     try {

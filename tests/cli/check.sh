@@ -12,7 +12,7 @@ printf 'IF a THEN\r\n  b := 1;\r\nEND IF\r\n' > "$tmp/crlf.ss"
 expect "file with CR LF" 0 "" "$strand" check "$tmp/crlf.ss"
 printf '\xEF\xBB\xBFx := "\xC3\xA9t\xC3\xA9"' > "$tmp/bom.ss"
 expect "byte-order mark and UTF-8" 0 "" "$strand" check "$tmp/bom.ss"
-expect "standard input" 1 "line 1:3: unexpected char: !" sh -c "printf 'x ! y' | '$strand' check -"
+expect "standard input" 1 $'line 1:3: unexpected char: !\nline 1, Found \'!\', perhaps you meant \'NOT\'?' sh -c "printf 'x ! y' | '$strand' check -"
 
 # The help text of a construct spans several lines, each message ending with one line feed.
 expected=$'line 1:9: expecting "loop", found \'END\'\n\nThe syntax for the WHILE LOOP clause is:\nWHILE boolean_expression\nLOOP\n   expression_sequence\nEND LOOP\n\nline 1:9: unexpected token: END'

@@ -51,9 +51,11 @@ expect_error "not an object" 2 "strand: --record: The JSON element does not have
     "$strand" eval --record '[1, 2]' -e '1'
 expect_error "bad JSON" 2 "strand: --globals:" "$strand" eval --globals '{"a": }' -e '1'
 expect_error "trailing JSON" 2 "trailing content" "$strand" eval --record '{} {}' -e '1'
-expect_error "nested object" 2 "The member 'o' holds an object" "$strand" eval --record '{"o": {"p": 1}}' -e '1'
-expect_error "nested array" 2 "The member 'a' holds an array inside an array" \
-    "$strand" eval --record '{"a": [[1]]}' -e '1'
+# Nested objects flatten to dotted names.
+expect "nested object" 0 $'1\n{"o":{"p":1,"q":2}}\n{}' "$strand" eval --record '{"o": {"p": 1}}' --print-record -e "%'o.q' := 2; %'o.p'"
+expect "nested array" 0 "1" "$strand" eval --record '{"a": [[1]]}' -e "%'a.1'"
+expect_error "members that name one property" 2 "The members 'a' and 'A' name one property" \
+    "$strand" eval --record '{"a": 1, "A": 2}' -e '1'
 expect_error "JSON not UTF-8" 2 "not valid UTF-8" "$strand" eval --record $'{"a": "\xC3"}' -e '1'
 expect_error "script not UTF-8" 2 "not valid UTF-8" "$strand" eval -e $'x := "\xC3"'
 expect_error "unknown form" 2 "bogus" "$strand" eval --as bogus -e '1'

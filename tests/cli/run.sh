@@ -87,7 +87,7 @@ $'{"ab":1,"a":2,"c":1}\n{"a":3,"ab":4,"c":4}\n{"ab":5,"c":5}\n{"ab":6,"c":6}' \
     bash -c "printf '{\"ab\":1,\"a\":2}\n{\"a\":3,\"ab\":4}\n{\"a\\\\u0062\":5}\n{\"ab\":6}\n' | \"$strand\" run --in jsonl -e 'c := ab'"
 expect "json lines to csv: union header, arrays joined by ;" 0 \
 $'id,tags,n,ok,v,w\n1,x;y,,true,1.50,\n2,,,,,é' \
-    "$strand" run --out csv -e '@n := 1' items.jsonl
+    "$strand" run --union --out csv -e '@n := 1' items.jsonl
 expect "format from -o's extension" 0 "" "$strand" run -e '@n := 1' items.jsonl -o out.tsv
 expect_file "tsv output file" out.tsv $'id\ttags\tn\tok\tv\tw\n1\tx;y\t\ttrue\t1.50\t\n2\t\t\t\t\té'
 expect "--in for standard input" 0 $'a,b,c\n1,2,3\n3,4,7\n5,x,5\n7,8,15' \
@@ -95,13 +95,17 @@ expect "--in for standard input" 0 $'a,b,c\n1,2,3\n3,4,7\n5,x,5\n7,8,15' \
 
 # --- columns -----------------------------------------------------------------------------------
 
-expect "properties added by some records join the header" 0 \
-$'a,b,late,c\n1,2,,\n3,4,,\n5,x,yes,\n7,8,,8' \
+# To a pipe the rows stream under the header known so far; a new column starts a new block.
+expect "properties added by some records start a new block" 0 \
+$'a,b\n1,2\n3,4\n\na,b,late\n5,x,yes\n\na,b,late,c\n7,8,,8' \
     "$strand" run -e "IF a = 5 THEN late := 'yes'; ELSIF a = 7 THEN c := b; END IF" small.csv
+expect "--union: one header for every column" 0 \
+$'a,b,late,c\n1,2,,\n3,4,,\n5,x,yes,\n7,8,,8' \
+    "$strand" run --union -e "IF a = 5 THEN late := 'yes'; ELSIF a = 7 THEN c := b; END IF" small.csv
 # Records held past the limit go to a temporary file; the output is the same.
 expect "union header past the hold limit" 0 \
 $'a,b,late,c\n1,2,,\n3,4,,\n5,x,yes,\n7,8,,8' \
-    env STRAND_RUN_HOLD_BYTES=1 "$strand" run -e "IF a = 5 THEN late := 'yes'; ELSIF a = 7 THEN c := b; END IF" small.csv
+    env STRAND_RUN_HOLD_BYTES=1 "$strand" run --union -e "IF a = 5 THEN late := 'yes'; ELSIF a = 7 THEN c := b; END IF" small.csv
 # Into a file the rows go out under the first record's header until a record brings a new column;
 # then the rows written come back and wait for the final header. Through -o, through a redirection,
 # and past the hold limit; appending to a file holds the rows from the start.
@@ -118,14 +122,14 @@ expect_file "appending to a file" grown3.csv "first"$'\n'"$grown"
 expect "no new column: rows streamed" 0 "" "$strand" run -e 'c := a' nl.csv -o same.csv
 expect_file "no new column: rows streamed" same.csv $'a,b,c\n1,2,1\n3,4,3\n5,"x\ny",5\n7,8,7'
 expect "an empty first record pads to one column less" 0 $'a,b\n,\n1,2' \
-    bash -c "printf '{}\n{\"a\":1,\"b\":2}\n' | \"$strand\" run --in jsonl --out csv -e '@n := 1'"
+    bash -c "printf '{}\n{\"a\":1,\"b\":2}\n' | \"$strand\" run --union --in jsonl --out csv -e '@n := 1'"
 expect "--fail file grows too" 0 "" "$strand" run --filter --fail failgrow.csv -e "IF a = 3 THEN x := 1; END IF; a > 5" nl.csv -o pass.csv
 expect_file "--fail file grows too" failgrow.csv $'a,b,x\n1,2,\n3,4,1\n5,"x\ny",'
 
 expect "--columns streams in the given order" 0 $'c,a\n,1\n,3\n,5\n8,7' \
     "$strand" run --columns c,a -e "IF a = 7 THEN c := b; END IF" small.csv
 expect "inputs with different headers" 0 $'a,b,z\n1,2,\n3,4,\n5,x,\n7,8,\n,,9' \
-    bash -c "printf 'z\n9\n' > z.csv; \"$strand\" run -e '@n := 1' small.csv z.csv"
+    bash -c "printf 'z\n9\n' > z.csv; \"$strand\" run --union -e '@n := 1' small.csv z.csv"
 expect "no record passes: the header is still written" 0 "a,b" \
     "$strand" run --filter -e 'a > 100' small.csv
 
@@ -176,7 +180,7 @@ expect "--init check" 2 "" "$strand" run --init '1 +' -e '@n := 1' small.csv
 expect_stderr "--init check" "--init: "
 expect "--fail needs --filter" 2 "" "$strand" run --fail x.csv -e '@n := 1' small.csv
 expect "unknown format" 2 "" bash -c "\"$strand\" run -e '@n := 1' < small.csv"
-expect_stderr "unknown format" "give --in csv, tsv or jsonl"
+expect_stderr "unknown format" "give --in csv, tsv or json"
 expect "missing input" 2 "" "$strand" run -e '@n := 1' nosuch.csv
 cp small.csv keep.csv
 expect "an input as the output" 2 "" "$strand" run -e '@n := 1' keep.csv -o ./keep.csv

@@ -34,6 +34,7 @@ script
 
 // `loopDepth` counts the FOR and WHILE bodies around the statement.
 statement[int loopDepth]
+    { noteStatementStart(); }
     :   assignment[0]
     |   ifStatement[loopDepth]
     |   forStatement[loopDepth]
@@ -62,7 +63,7 @@ statementList[int loopDepth]
 ifStatement[int loopDepth]
     :   "if" orExpr "then" statementList[loopDepth]
         ( "elsif" orExpr "then" statementList[loopDepth] )*
-        ( "else" statementList[loopDepth] )?
+        ( "else" { noteElse(); } statementList[loopDepth] )?
         "end" "if"
     ;
     exception catch [antlr::RecognitionException& ex] { reportSyntaxHelp(ex, SyntaxHelp::If); }
