@@ -357,8 +357,7 @@ class Run {
                 throw Exception(u"--columns is for CSV and TSV output");
             writing.columns = parseColumns(*m_options.columns);
         }
-        // A CSV written from CSV keeps the input's separator unless told otherwise.
-        writing.separator = separatorOption(m_options.ofs ? m_options.ofs : m_options.ifs, "--ofs");
+
         writing.header = !m_options.headerlessOutput;
         writing.unionHeader = m_options.unionHeader;
         writing.unflatten = !m_options.noFlatten;
@@ -369,6 +368,8 @@ class Run {
         ReaderOptions reading;
         reading.inferNumbers = !m_options.noInfer;
         reading.separator = separatorOption(m_options.ifs, "--ifs");
+        // A CSV written from CSV keeps the input's separator unless told otherwise.
+        writing.separator = m_options.ofs ? separatorOption(m_options.ofs, "--ofs") : reading.separator;
         reading.implicitHeader = m_options.implicitHeader;
         reading.flatten = !m_options.noFlatten;
         for (const InputSpec& input : inputs) {
