@@ -1,4 +1,6 @@
 #pragma once
+#include <string_view>
+
 // The subcommands of strand. Each adds itself to the application and sets the exit status it ends with.
 
 namespace CLI {
@@ -12,5 +14,9 @@ void addEvalCommand(CLI::App& app, int& status);
 void addRunCommand(CLI::App& app, int& status);
 void addFunctionsCommand(CLI::App& app, int& status);
 void addParamsCommand(CLI::App& app, int& status);
+void addReplCommand(CLI::App& app, int& status);
+
+// The table of strand functions, limited to the names that start with `prefix` (any letter case).
+void printFunctionTable(std::string_view prefix);
 
 }  // namespace strand::cli

@@ -3,6 +3,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -19,12 +21,19 @@ std::string bounds(const xrFunctionFactory::Entry& entry) {
     return xrFunctionFactory::DescribeBounds(entry.minArgs, entry.maxArgs);
 }
 
-void printTable() {
+}  // namespace
+
+void printFunctionTable(std::string_view prefix) {
     std::string out;
     char line[160];
     for (const xrFunctionFactory::Entry& entry : xrFunctionFactory::AllFunctions()) {
-        std::snprintf(line, sizeof line, "%-26s %-12s %-11s%s\n", entry.name.toUtf8().c_str(),
-                      bounds(entry).c_str(), entry.family, entry.factory ? "" : "not implemented yet");
+        const std::string name = entry.name.toUtf8();
+        if (name.size() < prefix.size() ||
+            !std::equal(prefix.begin(), prefix.end(), name.begin(),
+                        [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); }))
+            continue;
+        std::snprintf(line, sizeof line, "%-26s %-12s %-11s%s\n", name.c_str(), bounds(entry).c_str(),
+                      entry.family, entry.factory ? "" : "not implemented yet");
         std::string text(line);
         // No trailing blanks on rows of implemented functions.
         while (text.size() > 1 && text[text.size() - 2] == ' ')
@@ -33,6 +42,8 @@ void printTable() {
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
+
+namespace {
 
 void printJson() {
     std::string out = "[";
@@ -63,7 +74,7 @@ void addFunctionsCommand(CLI::App& app, int& status) {
         if (*json)
             printJson();
         else
-            printTable();
+            printFunctionTable({});
         status = 0;
     });
 }

@@ -115,6 +115,7 @@ int runCommand(int argc, char** argv) {
     strand::cli::addRunCommand(app, status);
     strand::cli::addFunctionsCommand(app, status);
     strand::cli::addParamsCommand(app, status);
+    strand::cli::addReplCommand(app, status);
     if (refuseUnknownCommand(app, argc, argv))
         return kUsageError;
     try {

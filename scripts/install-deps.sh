@@ -8,7 +8,8 @@ PACKAGES=(
     antlr libantlr-dev
     libpcre2-dev zlib1g-dev libboost-math-dev uuid-dev
     libhowardhinnant-date-dev tzdata
-    libcli11-dev libsimdjson-dev
+    libcli11-dev libsimdjson-dev libedit-dev
+    help2man tmux
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     lua5.4 liblua5.4-dev mawk miller
     locales
