@@ -15,7 +15,7 @@ expect "an open parenthesis continues" 0 "9" repl '(1 +' '  8)'
 expect "blank lines between inputs" 0 $'1\n2' repl '1' '' '' '2'
 expect ":functions by prefix" 0 "$("$strand" functions | grep -i '^strlen')" repl ':functions STRLEN'
 expect "check the last input" 0 $'1\nno messages' repl "x := 1" ":check"
-expect "check shows the last input's messages" 0 "line 1:3: unexpected token: :=" repl "x := := 1" ":check"
+expect "check shows the last input's messages" 0 "line 1:6: unexpected token: :=" repl "x := := 1" ":check"
 expect ":quit ends" 0 "1" repl "1" ":quit" "2"
 
 # Failures go to standard error and the session goes on.

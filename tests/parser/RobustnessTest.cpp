@@ -77,7 +77,7 @@ TEST(CheckRobustness, TenMegabyteScript) {
     script.append(u"x := ;");
     messages = check(script, true);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], u"line 200001:3: unexpected token: :=");
+    EXPECT_EQ(messages[0], u"line 200001:6: unexpected token: ;");
 }
 
 TEST(CheckRobustness, StrayCodeUnits) {

@@ -88,7 +88,13 @@ assignment[int link]
     :   conditional
         (   options { generateAmbigWarnings = false; }
         :   { more }? ( ASSIGN | PLUS_ASSIGN | MINUS_ASSIGN | MULTIPLY_ASSIGN | DIVIDE_ASSIGN | APPEND_ASSIGN )
-            assignment[link + 1] { more = false; }
+            // The operator decides alone: a value that is missing (`y := ;`) is reported where it is
+            // missing, not at the operator.
+            (   options { generateAmbigWarnings = false; }
+            :   assignment[link + 1]
+            |   { throw antlr::NoViableAltException(LT(1), getFilename()); }
+            )
+            { more = false; }
         )*
     ;
 
