@@ -24,7 +24,7 @@ missing_prerequisite() {
         command -v "$c" >/dev/null 2>&1 || { echo "$c"; return 0; }
     done
     for h in antlr/CharScanner.hpp CLI/CLI.hpp simdjson.h pcre2.h uuid/uuid.h zlib.h \
-             boost/version.hpp date/date.h gtest/gtest.h gmock/gmock.h benchmark/benchmark.h; do
+             boost/version.hpp date/date.h editline/readline.h gtest/gtest.h gmock/gmock.h benchmark/benchmark.h; do
         [ -e "/usr/include/$h" ] || { echo "$h"; return 0; }
     done
     for m in libpcre2-16 lua5.4; do
