@@ -32,6 +32,8 @@ struct EvalOptions {
     std::optional<std::string> record;
     std::optional<std::string> globals;
     bool printRecord = false;
+    uint64_t maxSteps = 0;
+    double timeout = 0;
 };
 
 // A failure's whole text on standard error, ending with one line feed.
@@ -123,6 +125,8 @@ int run(const EvalOptions& options) {
         return kSyntaxError;
     }
     ExpressionContext ctx(context.get(), record.get());
+    applyBudget(ctx, options.maxSteps, options.timeout);
+    ctx.startSteps();
     if (int status = evaluate(*script, ctx, options.as))
         return status;
     if (options.printRecord)
@@ -145,6 +149,7 @@ void addEvalCommand(CLI::App& app, int& status) {
     eval->add_option("--globals", options->globals, "The global properties, as a JSON object");
     eval->add_flag("--print-record", options->printRecord,
                    "After the result, print the record and the globals as JSON, one object a line");
+    addBudgetOptions(*eval, options->maxSteps, options->timeout);
     eval->callback([options, &status] { status = run(*options); });
 }
 

@@ -65,6 +65,9 @@ struct RunOptions {
     std::optional<int64_t> head;
     std::optional<std::string> globalsOut;
     bool strict = false;
+    // The step budget of one script run: 0 for none.
+    uint64_t maxSteps = 0;
+    double timeout = 0;
 };
 
 // A usage error that was already reported.
@@ -453,6 +456,8 @@ class Run {
         if (!script)
             return 0;
         ExpressionContext ctx(m_context.get(), static_cast<iDataRecord*>(nullptr));
+        applyBudget(ctx, m_options.maxSteps, m_options.timeout);
+        ctx.startSteps();
         if (std::optional<String> failure = runScript([&] { script->evaluate(ctx); })) {
             printLine(formatString(u"%s: %ls", what, *failure));
             return kRecordFailed;
@@ -464,6 +469,7 @@ class Run {
         auto record = makePtr<DataRecord>();
         ExpressionContext ctx(m_context.get(), record.get());
         ctx.setStrictNumbers(m_options.strict);
+        applyBudget(ctx, m_options.maxSteps, m_options.timeout);
         Progress progress(!m_options.quiet);
         for (;;) {
             ctx.clearExpressionProperties();
@@ -482,6 +488,7 @@ class Run {
             ++m_read;
             ctx.setDataRecord(record.get());
             bool pass = true;
+            ctx.startSteps();
             const std::optional<String> failure = runScript([&] {
                 if (m_options.filter)
                     pass = m_script->getBool(ctx);
@@ -726,6 +733,7 @@ void addRunCommand(CLI::App& app, int& status) {
                     "stop: the first failing record ends the run; skip: it goes to standard error")
         ->check(CLI::IsMember({"stop", "skip"}))
         ->capture_default_str();
+    addBudgetOptions(*run, options->maxSteps, options->timeout);
     run->add_flag("--quiet", options->quiet, "No progress on standard error");
     run->callback([options, &status] { status = runCommand(*options); });
 }

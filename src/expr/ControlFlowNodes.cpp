@@ -103,8 +103,10 @@ void xrWhileLoopExprImp::ResetCalculated() {
 
 void xrWhileLoopExprImp::Evaluate(ExpressionContext& ctx) {
     try {
-        while (m_condition->AsBool(ctx))
+        while (m_condition->AsBool(ctx)) {
+            ctx.step(GetLineNum());
             m_body->evaluate(ctx);
+        }
     } catch (const xrBreakException&) {
     }
 }
@@ -140,6 +142,7 @@ void xrForLoopExprImp::Evaluate(ExpressionContext& ctx) {
     const double step = m_reverse ? -1.0 : 1.0;
     try {
         while (m_reverse ? i >= end : i <= end) {
+            ctx.step(GetLineNum());
             m_variable->SetDouble(ctx, i);
             m_body->evaluate(ctx);
             const double next = i + step;

@@ -1,5 +1,6 @@
 #include "host/Context.h"
 
+#include "host/Format.h"
 #include "host/Util.h"
 
 namespace strand {
@@ -66,6 +67,28 @@ iPropertyCollection* ExpressionContext::getExpressionPropertyList(bool create) {
     if (!m_expressionLocals && create)
         m_expressionLocals = CPropertyCollection::newInstance();
     return m_expressionLocals.get();
+}
+
+void ExpressionContext::startSteps() noexcept {
+    m_steps = 0;
+    if (m_timeLimit.count() != 0)
+        m_deadline = std::chrono::steady_clock::now() + m_timeLimit;
+}
+
+void ExpressionContext::countStep(int32_t line) {
+    ++m_steps;
+    if (m_stepLimit != 0 && m_steps > m_stepLimit) {
+        throw Exception(
+            u"line %d, The script took more than %lld steps (turns of its loops and runs of eval) and "
+            u"was stopped.",
+            line, static_cast<long long>(m_stepLimit));
+    }
+    // The clock is read every 256 steps: a turn of a loop costs far less than reading it.
+    if (m_timeLimit.count() != 0 && (m_steps & 255) == 0 && std::chrono::steady_clock::now() > m_deadline) {
+        const double seconds = std::chrono::duration<double>(m_timeLimit).count();
+        throw Exception(u"line %d, The script ran longer than %ls seconds and was stopped.", line,
+                        doubleToString(seconds));
+    }
 }
 
 void ExpressionContext::clearExpressionProperties() {

@@ -6,6 +6,7 @@
 // the data record (or a bare property list) being processed, the expression-local properties made
 // on demand, a random source and the connection to the pipeline runner.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -182,12 +183,38 @@ class ExpressionContext {
     // prefix or 0.
     bool strictNumbers() const noexcept { return m_strictNumbers; }
     void setStrictNumbers(bool strict) noexcept { m_strictNumbers = strict; }
+    // The step budget, off unless a limit is set. A step is one turn of a loop or one run of a text as
+    // a script (eval); a run that takes more steps than the limit, or lasts longer than the time limit,
+    // fails at the line of the step that passed it. startSteps begins a run: the steps count from 0
+    // and the time from then.
+    void setStepLimit(uint64_t steps) noexcept {
+        m_stepLimit = steps;
+        m_budgeted = m_stepLimit != 0 || m_timeLimit.count() != 0;
+    }
+    void setTimeLimit(std::chrono::nanoseconds limit) noexcept {
+        m_timeLimit = limit;
+        m_budgeted = m_stepLimit != 0 || m_timeLimit.count() != 0;
+    }
+    void startSteps() noexcept;
+    void step(int32_t line) {
+        if (m_budgeted) [[unlikely]]
+            countStep(line);
+    }
+    uint64_t stepsTaken() const noexcept { return m_steps; }
+
     // The node the script runs for, or null when it runs for a data record.
     iNode* isForNode() const noexcept { return m_node; }
     void setForNode(iNode* node) noexcept { m_node = node; }
 
   private:
+    void countStep(int32_t line);
+
     bool m_strictNumbers = false;
+    bool m_budgeted = false;
+    uint64_t m_stepLimit = 0;
+    uint64_t m_steps = 0;
+    std::chrono::nanoseconds m_timeLimit{0};
+    std::chrono::steady_clock::time_point m_deadline{};
     iContext* m_context = nullptr;
     iDataRecord* m_record = nullptr;
     iPropertyCollection* m_recordList = nullptr;
