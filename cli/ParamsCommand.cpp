@@ -1,9 +1,13 @@
-// strand params check: reads a component definition (JSON), applies settings to it and prints every
-// parameter with its value, its evaluated text, whether it is enabled and valid (with the reasons) and
-// its legal values. The definition format is documented in docs/params.md.
-//
-// Exit status: 0 when every enabled parameter is valid, 1 when one is not (or its text or its rules
-// cannot be evaluated), 2 when the file cannot be read or does not describe a component.
+// strand params: component definitions and their parameters. A component is read from its JSON
+// definition or from its packed byte-stream form (docs/streams.md), whichever the file holds.
+//   check   applies settings and prints every parameter with its value, its evaluated text, whether it is
+//           enabled and valid (with the reasons) and its legal values; exit 0 when every enabled
+//           parameter is valid, 1 when one is not (or its text or rules cannot be evaluated);
+//   pack    writes the packed form; unpack writes the JSON definition;
+//   edit    runs a script with the component as its data record, so that the component-editing
+//           built-ins change it, and writes the result.
+// Exit status 2 when a file cannot be read or does not describe a component. The definition format is
+// documented in docs/params.md.
 
 #include <CLI/CLI.hpp>
 #include <simdjson.h>
@@ -11,15 +15,22 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
 #include "JsonValues.h"
+#include "ScriptMessages.h"
 #include "ScriptSource.h"
+#include "expr/Exceptions.h"
+#include "host/ByteStream.h"
+#include "host/ComponentInfo.h"
 #include "host/Context.h"
 #include "host/HvnConstants.h"
+#include "parser/ExpressionParser.h"
 #include "params/Parameter.h"
 #include "params/ParameterCollection.h"
 #include "params/TextValues.h"
@@ -37,6 +48,10 @@ struct ParamsOptions {
     std::vector<std::string> settings;
     std::optional<std::string> globals;
     bool json = false;
+    // pack, unpack and edit
+    std::string output;
+    int32_t streamVersion = 2;
+    ScriptSource script;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -131,6 +146,10 @@ void forEachMember(const Definition& where, dom::object object, std::initializer
 struct Component {
     String name;
     Ptr<CParameterCollection> parameters;
+    // The value classes of the outputs, by tag name, in the order given.
+    std::vector<std::pair<String, std::string>> outputTypes;
+    // The stream version of a packed file (0 for a JSON definition).
+    int32_t streamVersion = 0;
 };
 
 void readParameter(Definition& where, dom::element entry, size_t index, CParameterCollection& parameters,
@@ -218,12 +237,20 @@ Component readComponent(const std::string& file) {
     dom::object object;
     if (document.get_object().get(object))
         where.fail(u"a component definition is a JSON object");
-    Component component{String(), CParameterCollection::newInstance()};
+    Component component{String(), CParameterCollection::newInstance(), {}, 0};
     std::optional<dom::array> entries;
-    forEachMember(where, object, {"name", "guid", "parameters"},
+    forEachMember(where, object, {"name", "guid", "parameters", "outputTypes"},
                   [&](std::string_view key, dom::element value) {
                       if (key == "name") {
                           component.name = where.text(value, key);
+                      } else if (key == "outputTypes") {
+                          dom::object outputs;
+                          if (value.get_object().get(outputs))
+                              where.fail(u"'outputTypes' must be an object of class tag names");
+                          for (dom::key_value_pair output : outputs) {
+                              const String tag = where.text(output.value, "outputTypes");
+                              component.outputTypes.emplace_back(String::fromUtf8(output.key), tag.toUtf8());
+                          }
                       } else if (key == "guid") {
                           // The component's GUID is the component-level parameter of that name.
                           component.parameters->declare(String(HVN_ComponentGUID));
@@ -243,6 +270,171 @@ Component readComponent(const std::string& file) {
         readParameter(where, entry, ++index, *component.parameters, groups);
     addMembers(where, *component.parameters, groups);
     return component;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The packed form: "SSCP", the stream version (a compact integer), then the component record in that
+// version: its own version (1), the name, the output types (a count, then name and tag name each) and
+// the parameter collection's record.
+
+constexpr uint8_t kPackedMagic[4] = {'S', 'S', 'C', 'P'};
+constexpr int32_t kComponentRecordVersion = 1;
+
+std::vector<uint8_t> readFileBytes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw Exception(u"%s: cannot be read", file);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw Exception(u"%s: cannot be read", file);
+    return bytes;
+}
+
+bool isPacked(const std::vector<uint8_t>& bytes) {
+    return bytes.size() >= 4 && std::equal(kPackedMagic, kPackedMagic + 4, bytes.begin());
+}
+
+std::vector<uint8_t> packComponent(const Component& component, int32_t version) {
+    MemoryOutputStream out(version);
+    out.write(kPackedMagic, 4);
+    stream::writeInt(out, version);
+    stream::writeInt(out, kComponentRecordVersion);
+    stream::writeString(out, component.name);
+    stream::writeInt(out, int32_t(component.outputTypes.size()));
+    for (const auto& [name, tag] : component.outputTypes) {
+        stream::writeString(out, name);
+        stream::writeString(out, String::fromUtf8(tag));
+    }
+    component.parameters->serialize(out);
+    return out.bytes();
+}
+
+Component unpackComponent(const std::string& file, std::vector<uint8_t> bytes) {
+    try {
+        // The version comes first, read from a stream of any known version: a compact integer.
+        MemoryInputStream head(std::vector<uint8_t>(bytes.begin() + 4, bytes.end()), 2);
+        const int32_t version = stream::readInt(head);
+        if (version != 1 && version != 2)
+            throw Exception(u"stream version %d is not 1 or 2", version);
+        const size_t skip = 4 + stream::intSize(version);
+        bytes.erase(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(skip, bytes.size())));
+        MemoryInputStream in(std::move(bytes), version);
+        const int32_t record = stream::readInt(in);
+        if (record != kComponentRecordVersion)
+            throw Exception(u"Deserialization version mismatch (%ld , %ld)", long(record),
+                            long(kComponentRecordVersion));
+        Component component{stream::readString(in), CParameterCollection::newInstance(), {}, version};
+        if (component.name.isNull())
+            throw Exception(u"the component has no name");
+        for (int32_t i = 0, count = stream::readCount(in, u"output type"); i < count; ++i) {
+            String name = stream::readString(in);
+            component.outputTypes.emplace_back(std::move(name), stream::readString(in).toUtf8());
+        }
+        component.parameters->deserialize(in);
+        if (in.remaining() != 0)
+            throw Exception(u"%lld bytes follow the component record", (long long)in.remaining());
+        return component;
+    } catch (const Exception& e) {
+        throw Exception(u"%s: %ls", file, e.getErrorMessageBlock());
+    }
+}
+
+// The component of a file, packed or JSON.
+Component loadComponent(const std::string& file) {
+    std::vector<uint8_t> bytes = readFileBytes(file);
+    if (isPacked(bytes))
+        return unpackComponent(file, std::move(bytes));
+    return readComponent(file);
+}
+
+// The JSON definition: one parameter a line, with the keys that differ from a new parameter's.
+std::string componentJson(const Component& component) {
+    std::string out = "{\"name\": ";
+    writeString(component.name, out);
+    if (!component.outputTypes.empty()) {
+        out += ", \"outputTypes\": {";
+        for (size_t i = 0; i < component.outputTypes.size(); ++i) {
+            if (i > 0)
+                out += ", ";
+            writeString(component.outputTypes[i].first, out);
+            out += ": ";
+            writeString(String::fromUtf8(component.outputTypes[i].second), out);
+        }
+        out += "}";
+    }
+    out += ", \"parameters\": [";
+    CParameterCollection& parameters = *component.parameters;
+    for (int32_t i = 0; i < parameters.getSize(); ++i) {
+        auto& parameter = dynamic_cast<CParameter&>(*parameters.get(i));
+        out += i > 0 ? ",\n  {\"name\": " : "\n  {\"name\": ";
+        writeString(parameter.getName(), out);
+        auto member = [&](const char* key) {
+            out += ", \"";
+            out += key;
+            out += "\": ";
+        };
+        auto text = [&](const char* key, const String& value) {
+            if (value.isEmpty())
+                return;
+            member(key);
+            writeString(value, out);
+        };
+        auto list = [&](const char* key, const Array<String>& values) {
+            member(key);
+            out.push_back('[');
+            for (size_t v = 0; v < values.size(); ++v) {
+                if (v > 0)
+                    out += ", ";
+                writeString(values[v].isNull() ? String::empty() : values[v], out);
+            }
+            out.push_back(']');
+        };
+        const Array<String> value = params::valueStrings(parameter.getRawValue());
+        if (value.size() == 1) {
+            member("value");
+            writeString(value[0].isNull() ? String::empty() : value[0], out);
+        } else if (!value.isEmpty()) {
+            list("value", value);
+        }
+        if (!parameter.getType().equalsIgnoreCase(std::u16string_view(HVN_StringType)))
+            text("type", parameter.getType());
+        text("help", parameter.getHelp());
+        text("guid", parameter.getGuid());
+        if (parameter.getFlags() != 0) {
+            member("flags");
+            out += std::to_string(parameter.getFlags());
+        }
+        text("validation", parameter.getValidationScript());
+        text("enabling", parameter.getEnablingScript());
+        text("legalValuesScript", parameter.getLegalValuesScript());
+        if (!parameter.getStaticLegalValues().isEmpty())
+            list("legalValues", parameter.getStaticLegalValues());
+        if (!parameter.getLegalValuesAreEnforced()) {
+            member("enforced");
+            out += "false";
+        }
+        if (!parameter.members().isEmpty())
+            list("members", parameter.members());
+        if (parameter.isExpanded()) {
+            member("expanded");
+            out += "true";
+        }
+        out.push_back('}');
+    }
+    out += parameters.getSize() > 0 ? "\n]}\n" : "]}\n";
+    return out;
+}
+
+void writeOutput(const std::string& file, const void* data, size_t size) {
+    if (file.empty() || file == "-") {
+        std::fwrite(data, 1, size, stdout);
+        return;
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(data), std::streamsize(size));
+    out.close();
+    if (!out)
+        throw Exception(u"%s: cannot be written", file);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -452,7 +644,7 @@ void flushIfLarge(std::string& out) {
 }
 
 int run(const ParamsOptions& options) {
-    Component component = readComponent(options.file);
+    Component component = loadComponent(options.file);
     CParameterCollection& parameters = *component.parameters;
     auto context = makePtr<ComponentContext>();
     context->setComponentParameters(component.parameters);
@@ -516,6 +708,82 @@ int run(const ParamsOptions& options) {
     return failing == 0 ? 0 : kInvalid;
 }
 
+int runPack(const ParamsOptions& options) {
+    if (options.output.empty())
+        throw CLI::RequiredError("-o");
+    const Component component = loadComponent(options.file);
+    const std::vector<uint8_t> bytes = packComponent(component, options.streamVersion);
+    writeOutput(options.output, bytes.data(), bytes.size());
+    return 0;
+}
+
+int runUnpack(const ParamsOptions& options) {
+    const Component component = loadComponent(options.file);
+    const std::string json = componentJson(component);
+    writeOutput(options.output, json.data(), json.size());
+    return 0;
+}
+
+constexpr int kEditFailed = 1;
+constexpr int kEditSyntaxError = 2;
+
+// A failure's whole text on standard error, ending with one line feed.
+void printEditFailure(const String& text) {
+    writeUtf8(stderr, text);
+    if (!text.view().ends_with(u'\n'))
+        std::fputc('\n', stderr);
+}
+
+int runEdit(const ParamsOptions& options) {
+    if (!options.script.text && options.script.file.empty())
+        throw CLI::RequiredError("SCRIPT_FILE or -e");
+    Component component = loadComponent(options.file);
+    const String text = readScript(options.script);
+    auto context = makePtr<ComponentContext>();
+    context->setComponentParameters(component.parameters);
+    component.parameters->_setContext(context.get());
+    struct ForgetContext {
+        CParameterCollection& parameters;
+        ~ForgetContext() { parameters._setContext(nullptr); }
+    } forget{*component.parameters};
+
+    Ptr<xrExpressionListImp> script;
+    try {
+        script = xrExpressionParser::ParseExpression(text, context.get());
+    } catch (const Exception& e) {
+        const std::string name = options.script.text          ? std::string()
+                                 : options.script.file == "-" ? "standard input"
+                                                              : options.script.file;
+        printScriptFailure(text, e.getErrorMessageBlock(), name);
+        return kEditSyntaxError;
+    }
+    auto info = makePtr<ComponentInfo>(component.name, Ptr<iPropertyCollection>(component.parameters));
+    for (const auto& [name, tag] : component.outputTypes)
+        info->setOutputType(name, tag);
+    auto node = makePtr<CObjectTransportNode>(Ptr<CountedObject>(info));
+    ExpressionContext ctx(context.get(), node.get());
+    try {
+        script->evaluate(ctx);
+    } catch (const Exception& e) {
+        printEditFailure(e.getErrorMessageBlock());
+        return kEditFailed;
+    } catch (const xrExpressionTerminateException& e) {
+        printEditFailure(formatString(u"The script asked to stop (component state %d)",
+                                      static_cast<int>(e.GetProcessState())));
+        return kEditFailed;
+    }
+    component.outputTypes = info->outputTypes();
+    // The result takes the form of the input: packed in the same version, or JSON.
+    if (component.streamVersion != 0 && !options.output.empty() && options.output != "-") {
+        const std::vector<uint8_t> bytes = packComponent(component, component.streamVersion);
+        writeOutput(options.output, bytes.data(), bytes.size());
+        return 0;
+    }
+    const std::string json = componentJson(component);
+    writeOutput(options.output, json.data(), json.size());
+    return 0;
+}
+
 }  // namespace
 
 void addParamsCommand(CLI::App& app, int& status) {
@@ -524,12 +792,38 @@ void addParamsCommand(CLI::App& app, int& status) {
     params->require_subcommand(1);
     auto* check = params->add_subcommand(
         "check", "Print every parameter of a component with its text and verdicts; exit 1 when one fails");
-    check->add_option("COMPONENT", options->file, "The component definition (JSON)")->required();
+    check->add_option("COMPONENT", options->file, "The component (JSON definition or packed)")->required();
     check->add_option("--set", options->settings, "Set a parameter's value first: NAME=VALUE (repeatable)")
         ->allow_extra_args(false);
     check->add_option("--globals", options->globals, "The global properties, as a JSON object");
     check->add_flag("--json", options->json, "Print one JSON object per parameter");
     check->callback([options, &status] { status = run(*options); });
+
+    auto* pack = params->add_subcommand("pack", "Write a component in its packed byte-stream form");
+    pack->add_option("COMPONENT", options->file, "The component (JSON definition or packed)")->required();
+    pack->add_option("-o,--output", options->output, "The packed file to write")->required();
+    pack->add_option("--stream-version", options->streamVersion, "The stream version: 1 or 2")
+        ->check(CLI::IsMember({1, 2}))
+        ->capture_default_str();
+    pack->callback([options, &status] { status = runPack(*options); });
+
+    auto* unpack = params->add_subcommand("unpack", "Write the JSON definition of a packed component");
+    unpack->add_option("FILE", options->file, "The component (packed or JSON)")->required();
+    unpack->add_option("-o,--output", options->output,
+                       "The JSON file to write (standard output when not given)");
+    unpack->callback([options, &status] { status = runUnpack(*options); });
+
+    auto* edit = params->add_subcommand(
+        "edit", "Run a script with the component as its data record and write the edited component");
+    edit->add_option("COMPONENT", options->file, "The component (JSON definition or packed)")->required();
+    auto* expression = edit->add_option("-e,--expression", options->script.text, "The script text");
+    edit->add_option("SCRIPT_FILE", options->script.file, "The script file, or - for standard input")
+        ->excludes(expression);
+    edit->add_option(
+        "-o,--output", options->output,
+        "Where to write the result: a packed input stays packed; JSON on standard output when not "
+        "given");
+    edit->callback([options, &status] { status = runEdit(*options); });
 }
 
 }  // namespace strand::cli

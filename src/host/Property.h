@@ -14,6 +14,8 @@
 namespace strand {
 
 class iPropertyCollection;
+class iByteOutputStream;
+class iByteInputStream;
 
 // Metadata of a property: a flag word whose bits belong to the users of the property.
 class iPropertyInfo {
@@ -137,6 +139,13 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     const String& name() const noexcept { return m_name; }
 
     void onDeactivate() override;
+
+    // The property's byte-stream record (docs/streams.md): its version, the name, the metadata flags
+    // and the value record.
+    static constexpr int32_t PROPERTY_VERSION = 1;
+    virtual void serialize(iByteOutputStream& out) const;
+    // Reads a record into this property. A property in a collection is renamed through it.
+    virtual void deserialize(iByteInputStream& in);
 
   protected:
     // The fields a lookup and a read touch come first, so that they share a cache line.

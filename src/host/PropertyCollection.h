@@ -170,6 +170,15 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
 
     void onDeactivate() override;
 
+    // The collection's byte-stream record (docs/streams.md): its version, the count and each
+    // property's own record. With `names`, only the properties named there (A to Z folded).
+    static constexpr int32_t PROPERTY_COLLECTION_VERSION = 1;
+    void serialize(iByteOutputStream& out) const { internalSerialize(out, nullptr); }
+    virtual void internalSerialize(iByteOutputStream& out, const Array<String>* names) const;
+    // Replaces the contents with the properties of a record, each made of the element class. A name
+    // given twice, or no name, is refused. After a failure the collection holds what was read so far.
+    virtual void deserialize(iByteInputStream& in);
+
   protected:
     // A new, unattached property of the element class.
     virtual Ptr<CProperty> createProperty(const String& name) const;

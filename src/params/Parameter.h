@@ -170,6 +170,13 @@ class CParameter final : public strand::CProperty, public strand::iParameter, pu
     // Kept evaluated texts are stale once a parameter or a collection of parameters changed.
     static void textInputsChanged() noexcept;
 
+    // The parameter's byte-stream record: the version 18267, fields 2 to 22 in record order, then the
+    // property's own record. The members, the current flags, the rule results and the evaluated text
+    // are not in it. Reading leaves every verdict stale.
+    static constexpr int32_t PARAMETER_VERSION = 18267;
+    void serialize(strand::iByteOutputStream& out) const override;
+    void deserialize(strand::iByteInputStream& in) override;
+
     // The members as stored, whether the collection holds them or not.
     const strand::Array<strand::String>& members() const noexcept { return m_members; }
 
@@ -255,6 +262,9 @@ class CParameter final : public strand::CProperty, public strand::iParameter, pu
     static void storeState(strand::Ptr<strand::iPropertyCollection>& target,
                            const strand::iPropertyCollection* source);
     void checkTextSize(size_t units) const;
+    // The record's fields, without the guard that names the member.
+    void writeRecord(strand::iByteOutputStream& out) const;
+    void readRecord(strand::iByteInputStream& in);
     // The steps of GetEvaluatedText.
     bool evaluateText(strand::iContext* context, strand::iPropertyCollection* parameters,
                       strand::iPropertyCollection* globals, uint32_t mode,

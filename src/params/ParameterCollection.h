@@ -65,6 +65,14 @@ class CParameterCollection final : public strand::CPropertyCollection, public st
     // The element class (CParameter unless changed).
     void SetPropertyClass(const strand::ClassTag& tag) { setPropertyClass(tag); }
 
+    // The collection's byte-stream record: the version 201, the host collection's record (each
+    // parameter with its own record) and the group section. serializeSubset writes the named parameters
+    // only, and the groups among them. A group section naming a parameter the record does not hold is
+    // refused.
+    void serialize(strand::iByteOutputStream& out) const;
+    void serializeSubset(strand::iByteOutputStream& out, const strand::Array<strand::String>& names) const;
+    void deserialize(strand::iByteInputStream& in) override;
+
     // The groups that have the parameter as a member (isMember), in collection order.
     void groupsContaining(const CParameter& parameter, strand::Array<CParameter*>& out);
     // Called by parameters whose group membership or type changed, and by every change of the
@@ -73,6 +81,8 @@ class CParameterCollection final : public strand::CPropertyCollection, public st
 
   protected:
     strand::Ptr<strand::CProperty> createProperty(const strand::String& name) const override;
+    void internalSerialize(strand::iByteOutputStream& out,
+                           const strand::Array<strand::String>* names) const override;
 
   private:
     friend class strand::PooledClassImp<CParameterCollection, -1>;
@@ -80,6 +90,8 @@ class CParameterCollection final : public strand::CPropertyCollection, public st
     CParameterCollection(const CParameterCollection& other);
 
     void removePropertyFromGroups(const strand::String& name);
+    void serializeGroups(strand::iByteOutputStream& out, const strand::Array<strand::String>* names) const;
+    void deserializeGroups(strand::iByteInputStream& in);
     void copyParameterAt(const strand::iPropertyCollection* source, const strand::String& name);
     // The group index, rebuilt when a group changed or parameters came or went.
     struct GroupIndex {
