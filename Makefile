@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps build test asan bench demo clean
+.PHONY: all deps build test asan fuzz bench demo clean
 
 all: build
 
@@ -27,6 +27,11 @@ asan: deps
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# `make fuzz SECONDS=N` builds the libFuzzer targets with clang and runs each for N seconds.
+SECONDS ?= 60
+fuzz: deps
+	JOBS=$(JOBS) bash scripts/fuzz.sh $(SECONDS)
+
 bench: build
 	cmake --build build -j $(JOBS) --target strand_benchmarks
 	./build/bench/strand_benchmarks
@@ -35,4 +40,4 @@ demo: deps
 	BUILD_TYPE=$(BUILD_TYPE) JOBS=$(JOBS) bash scripts/demo.sh
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

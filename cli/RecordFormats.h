@@ -165,6 +165,8 @@ class TextBuffer {
     void append(std::string_view text) {
         if (m_capacity - m_size < text.size())
             grow(text.size());
+        else if (text.empty())  // nothing to copy, and an empty buffer has no storage to copy into
+            return;
         std::memcpy(m_data.get() + m_size, text.data(), text.size());
         m_size += text.size();
     }

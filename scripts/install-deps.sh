@@ -10,6 +10,7 @@ PACKAGES=(
     libhowardhinnant-date-dev tzdata
     libcli11-dev libsimdjson-dev libedit-dev
     help2man tmux
+    clang libclang-rt-14-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     lua5.4 liblua5.4-dev mawk miller
     locales

@@ -217,7 +217,7 @@ void CParameter::runLegalValuesRule(strand::iRunnerSoap* runner) {
     m_legalValuesRuleFailed = false;
     if (m_legalValuesScript.isEmpty())
         return;
-    const String legalValues(std::u16string_view(strand::HVN_ValidationLegalValues));
+    const String legalValues{std::u16string_view(strand::HVN_ValidationLegalValues)};
     if (m_legalValuesState)
         m_legalValuesState->remove(legalValues);
     try {

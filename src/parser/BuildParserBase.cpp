@@ -74,21 +74,21 @@ xrNodeRef xrBuildParserBase::addPlus(const antlr::RefToken& token, const xrNodeR
 
 xrNodeRef xrBuildParserBase::buildIf(const antlr::RefToken& token, const xrNodeRef& condition,
                                      const xrBodyRef& body) {
-    if (!condition)
+    if (!condition || !body)
         return nullptr;
     return limit(xrNodeRef(new xrIfExprImp(line(token), condition, body)));
 }
 
 void xrBuildParserBase::addBranch(const xrNodeRef& ifNode, const xrNodeRef& condition,
                                   const xrBodyRef& body) {
-    if (!ifNode || !condition)
+    if (!ifNode || !condition || !body)
         return;
     static_cast<xrIfExprImp*>(ifNode.get())->AddBranch(condition, body);
     limit(ifNode);
 }
 
 void xrBuildParserBase::setElse(const xrNodeRef& ifNode, const xrBodyRef& body) {
-    if (!ifNode)
+    if (!ifNode || !body)
         return;
     static_cast<xrIfExprImp*>(ifNode.get())->SetElse(body);
     limit(ifNode);
@@ -97,7 +97,8 @@ void xrBuildParserBase::setElse(const xrNodeRef& ifNode, const xrBodyRef& body) 
 xrNodeRef xrBuildParserBase::buildFor(const antlr::RefToken& token, const xrVariableRef& variable,
                                       const xrNodeRef& first, const xrNodeRef& second, bool reverse,
                                       const xrBodyRef& body) {
-    if (!variable || !first || !second)
+    // A loop whose body failed to parse (`FOR #i IN 1 .. 3 LOOPx ...`) has nothing to build.
+    if (!variable || !first || !second || !body)
         return nullptr;
     return limit(xrNodeRef(new xrForLoopExprImp(line(token), variable, first, second, reverse, body)));
 }

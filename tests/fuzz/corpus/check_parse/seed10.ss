@@ -1,0 +1,1 @@
+RETURN UNIQUE(1, 2, 2)

@@ -1,0 +1,1 @@
+IF price > 10 THEN label := name . '-' . code; ELSIF qty < 2 THEN label := 'few'; ELSE label := 'x'; END IF

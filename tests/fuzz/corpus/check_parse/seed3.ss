@@ -1,0 +1,1 @@
+#acc := 0; FOR #i IN 1 .. 10 LOOP #acc += #i; END LOOP; #acc

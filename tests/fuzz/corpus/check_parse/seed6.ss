@@ -1,0 +1,1 @@
+name LIKE 'A%' AND NOT (qty IS DEFINED)

@@ -1,0 +1,1 @@
+price > 100 ? 'dear' : 'cheap'

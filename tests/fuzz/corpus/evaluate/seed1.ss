@@ -1,0 +1,1 @@
+total := price * qty; tax := total * 0.2

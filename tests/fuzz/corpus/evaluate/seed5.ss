@@ -1,0 +1,1 @@
+WHILE @n < 5 LOOP @n++; END LOOP; @n
