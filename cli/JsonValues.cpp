@@ -204,6 +204,8 @@ struct JsonReader::Impl {
     std::vector<Member> members;
     size_t used = 0;
     std::vector<Scalar> elements;
+    int depth = 0;   // of the value being read: objects and arrays around it
+    String topName;  // the record's member the value being read belongs to
 
     void read(std::string_view json);
     void checkSingleObject(ondemand::document& document);
@@ -223,6 +225,7 @@ struct JsonReader::Impl {
 
 void JsonReader::Impl::read(std::string_view json) {
     used = 0;
+    depth = 0;
     buffer.clear();
     buffer.reserve(json.size() + simdjson::SIMDJSON_PADDING);
     buffer.append(json);
@@ -280,6 +283,7 @@ void JsonReader::Impl::readMember(ondemand::field& field) {
         if (quote && std::memchr(key, '\\', size_t(quote - key)) == nullptr)
             member.rawName.assign(key, size_t(quote - key));
     }
+    topName = member.name;
     readValue(field.value(), slot);
 }
 
@@ -304,6 +308,14 @@ size_t JsonReader::Impl::nestedSlot(const String& prefix, std::u16string_view ke
 }
 
 void JsonReader::Impl::readValue(ondemand::value& value, size_t slot) {
+    // Objects and arrays are read by recursion: their depth is bounded before the stack is.
+    struct Level {
+        int& depth;
+        ~Level() { --depth; }
+    } level{++depth};
+    if (depth > kMaxJsonDepth)
+        throw Exception(u"The member '%s' is nested more than %d levels deep, the most a record may be",
+                        topName, kMaxJsonDepth);
     ondemand::json_type type;
     check(value.type().get(type), members[slot].name);
     members[slot].array = nullptr;

@@ -32,6 +32,8 @@ namespace strand::cli {
 // The longest property name the readers take, in characters (16-bit code units): a longer one is taken
 // for damaged input rather than read into a name many times its size.
 inline constexpr size_t kMaxNameLength = size_t(64) << 10;
+// Objects and arrays inside one another in a record, at most.
+inline constexpr int kMaxJsonDepth = 512;
 
 // One JSON scalar as read: a null, boolean, integer, number (Double) or text.
 struct JsonScalar {

@@ -95,4 +95,16 @@ python3 -c "import sys; sys.stdout.write('a' * 70000 + ',b\n1,2\n')" > longname.
 expect "a header name too long" 1 "" "$strand" run -e 'z := 1' longname.csv
 expect_stderr "a header name too long" "Column 1 of the header is longer than 65536 characters, the most a name may be"
 
+# Nesting is read by recursion, so it is bounded: 512 levels of objects and arrays go through as read,
+# 513 fail the record, and 100,000 end with the same message instead of overflowing the stack.
+for levels in 512 513 100000; do
+    python3 -c "n = $levels; print('{\"id\":1,\"a\":' + '[' * n + '1' + ']' * n + '}')" > deep-$levels.jsonl
+done
+expect "512 levels of JSON" 0 "$(sed 's/}$/,"z":1}/' deep-512.jsonl)" "$strand" run -e 'z := 1' deep-512.jsonl
+expect_error "513 levels of JSON" 1 \
+    "record 1 (deep-513.jsonl, line 1): The member 'a' is nested more than 512 levels deep, the most a record may be" \
+    "$strand" run -e 'z := 1' deep-513.jsonl
+expect_error "100,000 levels of JSON" 1 "The member 'a' is nested more than 512 levels deep" \
+    "$strand" run -e 'z := 1' deep-100000.jsonl
+
 finish "strand streams"
