@@ -724,6 +724,10 @@ bool writeNestedObject(size_t count, const std::function<std::u16string_view(siz
         const std::u16string_view text = name(i);
         size_t node = 0;
         size_t begin = 0;
+        // Nesting deeper than a record may be read back (and than the writer's recursion may go) is
+        // written flat, under the names as they stand.
+        if (std::count(text.begin(), text.end(), u'.') > kMaxJsonDepth)
+            return false;
         for (;;) {
             const size_t dot = text.find(u'.', begin);
             const bool last = dot == std::u16string_view::npos;

@@ -107,4 +107,9 @@ expect_error "513 levels of JSON" 1 \
 expect_error "100,000 levels of JSON" 1 "The member 'a' is nested more than 512 levels deep" \
     "$strand" run -e 'z := 1' deep-100000.jsonl
 
+# Names nest JSON output to the same depth; a name of more levels is written flat, as it stands.
+python3 -c "print('x.' * 30000 + 'y,id'); print('1,2')" > dots.csv
+expect "a name deeper than JSON may nest is written flat" 0 "{\"$(printf 'x.%.0s' $(seq 30000))y\":1,\"id\":2}" \
+    "$strand" run --out jsonl -e 'id := 2' dots.csv
+
 finish "strand streams"
