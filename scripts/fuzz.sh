@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH="${1:-60}"
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(check_parse evaluate records param_stream component)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(check_parse evaluate format regex records param_stream component)
 JOBS="${JOBS:-$(nproc)}"
 
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DSTRAND_FUZZ=ON \
