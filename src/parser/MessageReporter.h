@@ -28,11 +28,12 @@ class MessageReporter {
     }
     void error(const String& text) {
         m_error = true;
-        append(text);
-        if (++m_errors >= kMaxErrors) {
+        // The first kMaxErrors are reported; the one after them says so and ends the parse.
+        if (++m_errors > kMaxErrors) {
             append(String(u"Too many errors: only the first 100 are reported."));
             throw TooManyMessages{};
         }
+        append(text);
     }
     void warning(const String& text) {
         if (m_policy == Policy::Checking)

@@ -144,6 +144,19 @@ TEST(Depth, DeepNestingIsAParseError) {
         << minus.substr(minus.size() - 200);
 }
 
+// A hundred messages are all reported; in place of the hundred and first, a note that there were
+// more (every third minus sign here is one message).
+TEST(Depth, AHundredMessagesAtMost) {
+    const std::string hundred = parseFailure(String(u"x := ") + repeat(u"- ", 301).view() + u"1");
+    EXPECT_EQ(std::count(hundred.begin(), hundred.end(), '\n'), 100);
+    EXPECT_EQ(hundred.find("Too many errors"), std::string::npos);
+    const std::string more = parseFailure(String(u"x := ") + repeat(u"- ", 302).view() + u"1");
+    EXPECT_EQ(std::count(more.begin(), more.end(), '\n'), 101);
+    EXPECT_TRUE(more.ends_with(
+        "line 1:602: unexpected token: -\nToo many errors: only the first 100 are reported.\n"))
+        << more.substr(more.size() - 200);
+}
+
 TEST(Depth, LongChainsEvaluateOrAreRefused) {
     ExpressionContext ctx;
     // A + chain is one node, however long.
