@@ -910,7 +910,7 @@ class DelimitedWriter final : public RecordWriter {
             }
             if (width == m_headerWidth) {
                 appendWholeRow(record, input, m_out.text(), m_out.text().size());
-                m_out.text().append(m_options.lineEnd);
+                endLine(m_out.text());
                 m_out.flushIfLarge();
                 ++m_written;
                 return;
@@ -919,7 +919,7 @@ class DelimitedWriter final : public RecordWriter {
         }
         if (m_blocks && m_headerWritten && width != m_headerWidth) {
             // A new column: what went out stays, and a new block starts under the widened header.
-            m_out.text().append(m_options.lineEnd);
+            endLine(m_out.text());
             m_headerWritten = false;
         }
         if (m_streaming || m_blocks) {
@@ -928,7 +928,7 @@ class DelimitedWriter final : public RecordWriter {
                 m_headerWidth = width;
             }
             appendWholeRow(record, input, m_out.text(), m_out.text().size());
-            m_out.text().append(m_options.lineEnd);
+            endLine(m_out.text());
             m_out.flushIfLarge();
         } else {
             // The row goes straight into the held rows, after room for its column count and length.
@@ -1076,7 +1076,7 @@ class DelimitedWriter final : public RecordWriter {
                 refuseLoneSurrogate(u"The column name '%ls'", names[i], names[i]);
             appendText(m_utf8.view(), out, true);
         }
-        out.append(m_options.lineEnd);
+        endLine(out);
         m_headerBytes = out.size() - before;
     }
 
@@ -1237,7 +1237,7 @@ class DelimitedWriter final : public RecordWriter {
             // A row of w columns has w - 1 separators; an empty row counts as one empty column.
             for (size_t column = std::max<size_t>(header[0], 1); column < width; ++column)
                 out.push(m_separator);
-            out.append(m_options.lineEnd);
+            endLine(out);
             m_out.flushIfLarge();
             at += sizeof header + header[1];
         }

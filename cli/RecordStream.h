@@ -206,6 +206,14 @@ class RecordWriter {
     void setSeedColumns(std::vector<String> columns) { m_seed = std::move(columns); }
 
   protected:
+    // The line end, one byte pushed when it is one byte (most outputs), instead of a copy of its text.
+    void endLine(TextBuffer& out) const {
+        if (m_options.lineEnd.size() == 1)
+            out.push(m_options.lineEnd[0]);
+        else
+            out.append(m_options.lineEnd);
+    }
+
     WriterOptions m_options;
     int64_t m_written = 0;
     std::vector<String> m_seed;
