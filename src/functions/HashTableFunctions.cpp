@@ -47,35 +47,50 @@ struct xrKeyEqual {
     }
 };
 
-// One table: keys in insertion order, their values beside them, and the map from key to 0-based
-// position. Removing a key closes the gap, so that positions run from 1 to the number of entries.
+// One table: keys in insertion order, their values beside them, and the map from key to its place in
+// the lists. Positions seen by scripts run from 1 to the number of entries: removing a key moves the
+// later ones down. A removal only marks its place; the lists are closed up when a position is next
+// asked for, or when half of them are gaps, so that a table emptied key by key costs linear time.
 class xrScriptHashTable {
   public:
     explicit xrScriptHashTable(bool caseSensitive)
         : m_positions(31, xrKeyHash{caseSensitive}, xrKeyEqual{caseSensitive}) {}
 
-    int32_t size() const noexcept { return int32_t(m_keys.size()); }
+    int32_t size() const noexcept { return int32_t(m_positions.size()); }
+    bool contains(const String& key) const { return m_positions.find(key) != m_positions.end(); }
+    // The stored value of a key, or null.
+    const Value* find(const String& key) const {
+        auto it = m_positions.find(key);
+        return it == m_positions.end() ? nullptr : m_values[size_t(it->second)].get();
+    }
     // The 0-based position of a key, or -1.
-    int32_t find(const String& key) const {
+    int32_t position(const String& key) {
+        closeGaps();
         auto it = m_positions.find(key);
         return it == m_positions.end() ? -1 : it->second;
     }
-    const String& keyAt(int32_t i) const { return m_keys[size_t(i)]; }
-    const Value& valueAt(int32_t i) const { return *m_values[size_t(i)]; }
+    const String& keyAt(int32_t i) {
+        closeGaps();
+        return m_keys[size_t(i)];
+    }
+    const Value& valueAt(int32_t i) {
+        closeGaps();
+        return *m_values[size_t(i)];
+    }
 
     // A new key is appended with a copy of the value. A known key keeps its position: a value of the
     // same class is assigned into the stored one, any other replaces it (the copy is made first, so a
     // failed copy leaves the entry as it was).
     void add(const String& key, const Value& value) {
-        const int32_t i = find(key);
-        if (i < 0) {
+        auto it = m_positions.find(key);
+        if (it == m_positions.end()) {
             Ptr<Value> copy = value.cloneValue();
             m_keys.push_back(key);
             m_values.push_back(std::move(copy));
-            m_positions.emplace(key, size() - 1);
+            m_positions.emplace(key, int32_t(m_keys.size() - 1));
             return;
         }
-        Ptr<Value>& stored = m_values[size_t(i)];
+        Ptr<Value>& stored = m_values[size_t(it->second)];
         if (stored.get() == &value)
             return;
         if (typeid(*stored) == typeid(value)) {
@@ -85,27 +100,48 @@ class xrScriptHashTable {
         stored = value.cloneValue();
     }
     void remove(const String& key) {
-        const int32_t i = find(key);
-        if (i < 0)
+        auto it = m_positions.find(key);
+        if (it == m_positions.end())
             return;
-        m_positions.erase(key);
-        m_keys.erase(m_keys.begin() + i);
-        m_values.erase(m_values.begin() + i);
-        for (auto& [k, position] : m_positions) {
-            if (position > i)
-                --position;
-        }
+        const size_t i = size_t(it->second);
+        m_positions.erase(it);
+        m_keys[i] = String();
+        m_values[i] = nullptr;
+        ++m_gaps;
+        if (m_gaps > 16 && m_gaps * 2 > m_keys.size())
+            closeGaps();
     }
     void clear() {
         m_positions.clear();
         m_keys.clear();
         m_values.clear();
+        m_gaps = 0;
     }
 
   private:
+    void closeGaps() {
+        if (m_gaps == 0)
+            return;
+        size_t next = 0;
+        for (size_t i = 0; i < m_keys.size(); ++i) {
+            if (!m_values[i])
+                continue;
+            if (i != next) {
+                m_keys[next] = std::move(m_keys[i]);
+                m_values[next] = std::move(m_values[i]);
+                m_positions.find(m_keys[next])->second = int32_t(next);
+            }
+            ++next;
+        }
+        m_keys.resize(next);
+        m_values.resize(next);
+        m_gaps = 0;
+    }
+
     std::unordered_map<String, int32_t, xrKeyHash, xrKeyEqual> m_positions;
     std::vector<String> m_keys;
-    std::vector<Ptr<Value>> m_values;
+    std::vector<Ptr<Value>> m_values;  // null at the place of a removed key
+    size_t m_gaps = 0;
 };
 
 // The process-wide store: slots from 0, an empty slot for a destroyed table.
@@ -258,10 +294,10 @@ class xrHashFindExprImp final : public xrHashLookupExprImp<xrValueResultExprImp>
         const int32_t id = idArg(ctx);
         const String& key = keyArg(ctx, 1);
         return store().with(id, [&](xrScriptHashTable& table) -> const Value& {
-            const int32_t i = table.find(key);
-            if (i < 0)
+            const Value* stored = table.find(key);
+            if (!stored)
                 return strand::NullValue::instance();
-            return copyOut(table.valueAt(i));
+            return copyOut(*stored);
         });
     }
 };
@@ -273,7 +309,7 @@ class xrHashContainsExprImp final : public xrHashLookupExprImp<xrBooleanExprImp>
     bool AsBool(ExpressionContext& ctx) override {
         const int32_t id = idArg(ctx);
         const String& key = keyArg(ctx, 1);
-        return store().with(id, [&](xrScriptHashTable& table) { return table.find(key) >= 0; });
+        return store().with(id, [&](xrScriptHashTable& table) { return table.contains(key); });
     }
 };
 
@@ -284,7 +320,7 @@ class xrHashFindIndexExprImp final : public xrHashLookupExprImp<xrNumericExprImp
     double AsDouble(ExpressionContext& ctx) override {
         const int32_t id = idArg(ctx);
         const String& key = keyArg(ctx, 1);
-        return store().with(id, [&](xrScriptHashTable& table) { return table.find(key) + 1; });
+        return store().with(id, [&](xrScriptHashTable& table) { return table.position(key) + 1; });
     }
 };
 
