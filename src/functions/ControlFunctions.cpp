@@ -21,12 +21,18 @@ namespace {
 
 // terminate(), halt(), terminatepipeline(), haltprotocol(), blockpipeline(): the component state goes
 // to whoever runs the script, through every loop and statement list.
-template <ComponentState State>
+template <ComponentState State, const char16_t* Name>
 class xrStopExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
-    void Evaluate(ExpressionContext&) override { throw xrExpressionTerminateException(State); }
+    void Evaluate(ExpressionContext&) override { throw xrExpressionTerminateException(State, Name); }
 };
+
+constexpr char16_t kTerminate[] = u"terminate";
+constexpr char16_t kHalt[] = u"halt";
+constexpr char16_t kHaltProtocol[] = u"haltprotocol";
+constexpr char16_t kTerminatePipeline[] = u"terminatepipeline";
+constexpr char16_t kBlockPipeline[] = u"blockpipeline";
 
 // error(message): the text exactly, without a line.
 class xrErrorExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
@@ -328,17 +334,17 @@ class xrCreateGUIDExprImp final : public xrFunctionExprImp<xrStringExprImp> {
 
 namespace strand::control {
 
-#define STRAND_CONTROL_FACTORY(name, node)                                                               \
+#define STRAND_CONTROL_FACTORY(name, ...)                                                                \
     xrNodeRef name(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
-        return makeNode<node>(line, variables, arguments);                                               \
+        return makeNode<__VA_ARGS__>(line, variables, arguments);                                        \
     }
 
-STRAND_CONTROL_FACTORY(makeTerminate, xrStopExprImp<ComponentState::Terminated>)
+STRAND_CONTROL_FACTORY(makeTerminate, xrStopExprImp<ComponentState::Terminated, kTerminate>)
 STRAND_CONTROL_FACTORY(makeError, xrErrorExprImp)
-STRAND_CONTROL_FACTORY(makeHalt, xrStopExprImp<ComponentState::Terminated>)
-STRAND_CONTROL_FACTORY(makeHaltProtocol, xrStopExprImp<ComponentState::HaltProtocol>)
-STRAND_CONTROL_FACTORY(makeTerminatePipeline, xrStopExprImp<ComponentState::Terminated>)
-STRAND_CONTROL_FACTORY(makeBlockPipeline, xrStopExprImp<ComponentState::Blocked>)
+STRAND_CONTROL_FACTORY(makeHalt, xrStopExprImp<ComponentState::Terminated, kHalt>)
+STRAND_CONTROL_FACTORY(makeHaltProtocol, xrStopExprImp<ComponentState::HaltProtocol, kHaltProtocol>)
+STRAND_CONTROL_FACTORY(makeTerminatePipeline, xrStopExprImp<ComponentState::Terminated, kTerminatePipeline>)
+STRAND_CONTROL_FACTORY(makeBlockPipeline, xrStopExprImp<ComponentState::Blocked, kBlockPipeline>)
 STRAND_CONTROL_FACTORY(makeFileExists, xrFileExistsExprImp)
 STRAND_CONTROL_FACTORY(makeFileSize, xrFileSizeExprImp)
 STRAND_CONTROL_FACTORY(makeFileLastModified, xrFileLastModifiedExprImp)
