@@ -72,11 +72,64 @@ class xrHostFunctionBase {
     strand::iContext* m_host;
 };
 
+// The widest piece one directive of a debug message writes.
+constexpr int32_t kMaxPiece = 8192;
+
+// The format with every width and precision cut to kMaxPiece and every '*' (which would take the width
+// from an argument) dropped, so that no directive can ask for more than kMaxPiece characters; `pieces`
+// counts the directives.
+String boundedFormat(std::u16string_view format, size_t& pieces) {
+    String out(String::View{});
+    pieces = 0;
+    auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    // Copies a number (or drops a '*') at i, cut to kMaxPiece.
+    auto number = [&](size_t& i) {
+        if (i < format.size() && format[i] == u'*') {
+            ++i;
+            return;
+        }
+        int64_t value = 0;
+        bool any = false;
+        while (i < format.size() && isDigit(format[i])) {
+            value = std::min<int64_t>(value * 10 + (format[i++] - u'0'), kMaxPiece);
+            any = true;
+        }
+        if (any)
+            out.append(strand::formatString(u"%d", int32_t(value)).view());
+    };
+    for (size_t i = 0; i < format.size();) {
+        const char16_t c = format[i++];
+        out.append(c);
+        if (c != u'%')
+            continue;
+        if (i < format.size() && format[i] == u'%') {
+            out.append(format[i++]);
+            continue;
+        }
+        ++pieces;
+        while (i < format.size() &&
+               std::u16string_view(u"-+ #0").find(format[i]) != std::u16string_view::npos)
+            out.append(format[i++]);
+        number(i);
+        if (i < format.size() && format[i] == u'.') {
+            out.append(format[i++]);
+            number(i);
+        }
+    }
+    return out;
+}
+
 // The text of a debug message: the directive formatted with the arguments after it. This is the one
 // place the debug functions format; it goes through the host's formatter until the script formatter
 // of `format` is shared.
-String formatDebugText(const std::vector<String>& texts, const std::vector<double>& numbers,
-                       const std::vector<bool>& isNumber) {
+String formatDebugText(const xrValueExprImp& node, const std::vector<String>& texts,
+                       const std::vector<double>& numbers, const std::vector<bool>& isNumber) {
+    size_t pieces = 0;
+    const String format = boundedFormat(texts[0].view(), pieces);
+    size_t longest = format.length() + pieces * kMaxPiece;
+    for (const String& text : texts)
+        longest += text.length();
+    node.checkTextLength(longest, u"debug message");
     std::vector<strand::FormatArg> args;
     args.reserve(isNumber.size());
     size_t t = 1;
@@ -87,7 +140,7 @@ String formatDebugText(const std::vector<String>& texts, const std::vector<doubl
         else
             args.emplace_back(texts[t++]);
     }
-    return strand::formatText(texts[0].view(), std::span<const strand::FormatArg>(args));
+    return strand::formatText(format.view(), std::span<const strand::FormatArg>(args));
 }
 
 enum class DebugKind { Message, Error, Break };
@@ -116,7 +169,7 @@ class xrDebugExprImp final : public xrFunctionExprImp<xrStringExprImp>, xrHostFu
             else
                 m_texts.push_back(textArg(ctx, i));
         }
-        m_value.set(formatDebugText(m_texts, m_numbers, m_isNumber));
+        m_value.set(formatDebugText(*this, m_texts, m_numbers, m_isNumber));
         switch (Kind) {
             case DebugKind::Message:
                 context->debugMessage(m_value.get());

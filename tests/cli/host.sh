@@ -20,6 +20,10 @@ expect "debug lines" 0 \
 expect "debug result" 0 "x 5" "$strand" eval --debug -e "debugMessage('x %d', 5)"
 expect_stderr "debug result line" "debug: record 1: x 5"
 expect "debug off result" 0 "" "$strand" eval -e "debugMessage('x %d', 5)"
+# A directive never writes more than 8192 characters, and '*' takes no width from the arguments.
+expect "debug width cut" 0 "8193" sh -c "'$strand' eval --debug -e \"debugMessage('%99999999d', 7)\" 2>/dev/null | wc -c"
+expect "debug star dropped" 0 "5|   ab|2.35|%|7   |" \
+    "$strand" eval --debug -e "debugMessage('%*d|%5s|%.2f|%%|%-4d|', 5, 'ab', 2.345, 7)"
 
 # Client messages always go to standard error.
 expect "client message" 0 $'a,b\n1,2\n3,4\n5,6' "$strand" run --quiet -e "sendmessagetoclient('seen ' . a)" "$tmp/in.csv"
