@@ -70,6 +70,9 @@ expect "calculator needing itself" 0 "false" "$strand" eval --calculators "$calc
 expect_error "no calculator" 1 "line 1, The calculate function was unable to find a calculator for the property 'nosuch'" \
     "$strand" eval --calculators "$calc" --as none -e "calculate('nosuch')"
 expect "cancalculate" 0 "truefalse" "$strand" eval --calculators "$calc" -e "cancalculate('Area') . cancalculate('nosuch')"
+# One call site asks for each name it meets.
+expect "cancalculate per name" 0 "truefalsetrue" "$strand" eval --calculators "$calc" \
+    -e "#r := ''; FOR i IN 1 .. 3 LOOP IF i = 2 THEN #n := 'nosuch'; ELSE #n := 'area'; END IF; #r := #r . cancalculate(#n); END LOOP; #r"
 expect "cancalculatenames" 0 "area;cycle" \
     "$strand" eval --calculators "$calc" --record '{"area": 1, "x": 2, "cycle": 3}' -e "cancalculatenames(rpropertynames('.'))"
 expect_error "no database" 1 "Unable to access Component DataBase" "$strand" eval --as none -e "calculate('area')"
