@@ -315,7 +315,14 @@ class xrAppendExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
     void Evaluate(ExpressionContext& ctx) override {
         xrExpressionVariableInterface* variable = variableArg(
             ctx, 0, u"The first parameter to the 'append' function must be a property reference.");
-        variable->AppendValue(ctx, m_hold.hold(arg(1), valueArg(ctx, 1)));
+        const Value& value = m_hold.hold(arg(1), valueArg(ctx, 1));
+        try {
+            variable->AppendValue(ctx, value);
+        } catch (const xrExpressionUnboundException&) {
+            throw;
+        } catch (const strand::Exception& e) {
+            throw error(u"append: %ls", e.getMessage());
+        }
     }
 
   private:
@@ -421,7 +428,22 @@ class xrExpandExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
                             u"The second and subsequent parameters to the 'expand' function must be property "
                             u"references.");
             const String text = variable->GetString(ctx);
+            checkParts(text, separator);
             variable->SetValue(ctx, *strand::util::expandTextValue(text, separator.view()));
+        }
+    }
+
+  private:
+    // A text that would split into more values than a property holds is refused before it is split.
+    void checkParts(const String& text, const String& separator) const {
+        if (separator.isEmpty())
+            return;
+        int64_t parts = 1;
+        for (size_t at = text.find(separator.view()); at != String::npos;
+             at = text.find(separator.view(), at + separator.length())) {
+            if (++parts > strand::ArrayValue::kMaxSize)
+                throw error(u"expand: the text would split into more than %d values",
+                            strand::ArrayValue::kMaxSize);
         }
     }
 };
