@@ -242,6 +242,12 @@ class xrChangePropertyTypeExprImp final : public xrFunctionExprImp<xrVoidExprImp
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     void Evaluate(ExpressionContext& ctx) override {
+        // A missing property is reported at the line of the call.
+        xrReadAtLine(GetLineNum(), [&] { run(ctx); });
+    }
+
+  private:
+    void run(ExpressionContext& ctx) {
         xrExpressionVariableInterface* variable = variableArg(
             ctx, 0,
             u"The first parameter of the 'changepropertytype' function must be a property reference.");
@@ -285,7 +291,7 @@ class xrNumValuesExprImp final : public xrFunctionExprImp<xrNumericExprImp> {
     using xrFunctionExprImp::xrFunctionExprImp;
     double AsDouble(ExpressionContext& ctx) override {
         if (xrExpressionVariableInterface* variable = arg(0).GetVariable(ctx))
-            return variable->GetNumValues(ctx);
+            return xrReadAtLine(GetLineNum(), [&] { return double(variable->GetNumValues(ctx)); });
         if (arg(0).IsValue())
             return valueArg(ctx, 0).getNumValues();
         throw error(
@@ -313,6 +319,12 @@ class xrAppendExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     void Evaluate(ExpressionContext& ctx) override {
+        // A missing property is reported at the line of the call.
+        xrReadAtLine(GetLineNum(), [&] { run(ctx); });
+    }
+
+  private:
+    void run(ExpressionContext& ctx) {
         xrExpressionVariableInterface* variable = variableArg(
             ctx, 0, u"The first parameter to the 'append' function must be a property reference.");
         const Value& value = m_hold.hold(arg(1), valueArg(ctx, 1));
@@ -325,7 +337,6 @@ class xrAppendExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
         }
     }
 
-  private:
     ValueHold m_hold;
 };
 
@@ -334,6 +345,12 @@ class xrInsertValueExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     void Evaluate(ExpressionContext& ctx) override {
+        // A missing property is reported at the line of the call.
+        xrReadAtLine(GetLineNum(), [&] { run(ctx); });
+    }
+
+  private:
+    void run(ExpressionContext& ctx) {
         xrExpressionVariableInterface* variable = variableArg(
             ctx, 0,
             u"The first parameter to the 'insertvalue' function must be a property reference. (The second "
@@ -342,7 +359,6 @@ class xrInsertValueExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
         variable->InsertValue(ctx, value, intArg(ctx, 2));
     }
 
-  private:
     ValueHold m_hold;
 };
 
@@ -351,6 +367,12 @@ class xrRemoveValueExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     void Evaluate(ExpressionContext& ctx) override {
+        // A missing property is reported at the line of the call.
+        xrReadAtLine(GetLineNum(), [&] { run(ctx); });
+    }
+
+  private:
+    void run(ExpressionContext& ctx) {
         xrExpressionVariableInterface* variable = variableArg(
             ctx, 0, u"The first parameter to the 'removevalue' function must be a property reference.");
         variable->RemoveValue(ctx, intArg(ctx, 1));
@@ -362,6 +384,12 @@ class xrClearExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     void Evaluate(ExpressionContext& ctx) override {
+        // A missing property is reported at the line of the call.
+        xrReadAtLine(GetLineNum(), [&] { run(ctx); });
+    }
+
+  private:
+    void run(ExpressionContext& ctx) {
         xrExpressionVariableInterface* variable =
             variableArg(ctx, 0, u"The first parameter to the 'clear' function must be a property reference.");
         Ptr<Value> empty = variable->GetValue(ctx).cloneValue();
@@ -375,6 +403,12 @@ class xrResizeExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     void Evaluate(ExpressionContext& ctx) override {
+        // A missing property is reported at the line of the call.
+        xrReadAtLine(GetLineNum(), [&] { run(ctx); });
+    }
+
+  private:
+    void run(ExpressionContext& ctx) {
         xrExpressionVariableInterface* variable = variableArg(
             ctx, 0, u"The first parameter to the 'resize' function must be a property reference.");
         const double count = numberArg(ctx, 1);
@@ -421,6 +455,12 @@ class xrExpandExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     void Evaluate(ExpressionContext& ctx) override {
+        // A missing property is reported at the line of the call.
+        xrReadAtLine(GetLineNum(), [&] { run(ctx); });
+    }
+
+  private:
+    void run(ExpressionContext& ctx) {
         const String separator = textArg(ctx, 0);
         for (size_t i = 1; i < argCount(); ++i) {
             xrExpressionVariableInterface* variable =
@@ -433,7 +473,6 @@ class xrExpandExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
         }
     }
 
-  private:
     // A text that would split into more values than a property holds is refused before it is split.
     void checkParts(const String& text, const String& separator) const {
         if (separator.isEmpty())
@@ -453,6 +492,12 @@ class xrContractExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     void Evaluate(ExpressionContext& ctx) override {
+        // A missing property is reported at the line of the call.
+        xrReadAtLine(GetLineNum(), [&] { run(ctx); });
+    }
+
+  private:
+    void run(ExpressionContext& ctx) {
         const String separator = textArg(ctx, 0);
         for (size_t i = 1; i < argCount(); ++i) {
             xrExpressionVariableInterface* variable =
