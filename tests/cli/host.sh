@@ -58,6 +58,13 @@ expect "after 2038" 0 "2040" "$strand" eval -e "dateyear(filelastmodified('$tmp/
 expect "file owner" 0 "$(id -un)" "$strand" eval -e "fileowner('$tmp/dir/five.txt')"
 expect "no tilde expansion" 0 "false" sh -c "cd '$tmp' && HOME='$tmp/dir' '$strand' eval -e \"fileexists('~/five.txt')\""
 
+# GUIDs in registry form: 38 characters, braces around 8-4-4-4-12 upper-case hexadecimal digits.
+guid=$("$strand" eval -e 'createGUID()')
+if ! [[ "$guid" =~ ^\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\}$ ]] || [ ${#guid} -ne 38 ]; then
+    echo "FAIL createGUID: $guid"
+    failures=$((failures + 1))
+fi
+
 # Calculators: DIR/P.ss calculates P for the record; names ignore the case of A to Z.
 calc="$fixtures/calculators"
 expect "read calculates" 0 "7" "$strand" eval --calculators "$calc" --record '{"width": 2, "height": 3}' -e 'area + 1'
