@@ -643,7 +643,8 @@ class xrComputedRefExprImp : public xrFunctionExprImp<xrPropertyExprImp> {
     }
 
   protected:
-    virtual String name(ExpressionContext& ctx) = 0;
+    // The name of the property referred to now; valid until the next call.
+    virtual const String& name(ExpressionContext& ctx) = 0;
     strand::iPropertyCollection* list(ExpressionContext& ctx) {
         m_variable->SetName(String(u""));
         return m_variable->GetPropertyList(ctx);
@@ -661,7 +662,7 @@ class xrNamedRefExprImp final : public xrComputedRefExprImp {
         : xrComputedRefExprImp(line, variables, arguments, Scope) {}
 
   private:
-    String name(ExpressionContext& ctx) override { return textArg(ctx, 0); }
+    const String& name(ExpressionContext& ctx) override { return textArg(ctx, 0); }
 };
 
 // ithproperty(i), ithglobalproperty(i)
@@ -672,7 +673,7 @@ class xrIthRefExprImp final : public xrComputedRefExprImp {
         : xrComputedRefExprImp(line, variables, arguments, Scope) {}
 
   private:
-    String name(ExpressionContext& ctx) override {
+    const String& name(ExpressionContext& ctx) override {
         const double position = numberArg(ctx, 0);
         strand::iProperty* property = propertyAt(*list(ctx), position);
         if (!property)
