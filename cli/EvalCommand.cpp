@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "HostContext.h"
 #include "JsonValues.h"
 #include "ScriptMessages.h"
 #include "ScriptSource.h"
@@ -25,6 +26,7 @@ namespace {
 
 constexpr int kEvaluationFailed = 1;
 constexpr int kSyntaxError = 2;
+constexpr int kHaltedProtocol = 3;
 
 struct EvalOptions {
     ScriptSource source;
@@ -34,6 +36,7 @@ struct EvalOptions {
     bool printRecord = false;
     uint64_t maxSteps = 0;
     double timeout = 0;
+    HostOptions host;
 };
 
 // A failure's whole text on standard error, ending with one line feed.
@@ -75,16 +78,24 @@ void evaluateAndPrint(iExpression& script, ExpressionContext& ctx, const std::st
     std::fputc('\n', stdout);
 }
 
-// Evaluates once; the exit status of a script that failed, else 0.
-int evaluate(iExpression& script, ExpressionContext& ctx, const std::string& as) {
+// Evaluates once; the exit status of a script that failed, else 0. A script that stops leaves its
+// record unwritten (`written` false): terminate, halt and terminatepipeline end with 0 and a note,
+// haltprotocol with 3, blockpipeline drops the record silently.
+int evaluate(iExpression& script, ExpressionContext& ctx, const std::string& as, bool& written) {
+    written = false;
     try {
         evaluateAndPrint(script, ctx, as);
+        written = true;
         return 0;
     } catch (const Exception& e) {
         printFailure(e.getErrorMessageBlock());
     } catch (const xrExpressionTerminateException& e) {
-        printFailure(formatString(u"The script asked to stop (component state %d)",
-                                  static_cast<int>(e.GetProcessState())));
+        if (e.GetProcessState() == ComponentState::Blocked)
+            return 0;
+        const char16_t* function = e.GetFunctionName() ? e.GetFunctionName() : u"terminate";
+        printFailure(
+            formatString(u"strand: record 1: %ls() stopped the run; the record was not written", function));
+        return e.GetProcessState() == ComponentState::HaltProtocol ? kHaltedProtocol : 0;
     } catch (const std::bad_alloc&) {
         printFailure(String(u"Out of memory"));
     } catch (const std::exception& e) {
@@ -107,7 +118,10 @@ int run(const EvalOptions& options) {
     if (!options.source.text && options.source.file.empty())
         throw CLI::RequiredError("FILE or -e");
     const String text = readScript(options.source);
-    auto context = makePtr<ComponentContext>();
+    HostOptions host = options.host;
+    host.maxSteps = options.maxSteps;
+    host.timeout = options.timeout;
+    auto context = makePtr<CommandContext>(host);
     auto record = makePtr<DataRecord>();
     JsonReader reader;
     reader.setFlatten(true);
@@ -124,10 +138,12 @@ int run(const EvalOptions& options) {
         printScriptFailure(text, e.getErrorMessageBlock(), name);
         return kSyntaxError;
     }
-    ExpressionContext ctx(context.get(), record.get());
+    ExpressionContext ctx(context.get(), record.get(), nullptr, context->runner());
     applyBudget(ctx, options.maxSteps, options.timeout);
     ctx.startSteps();
-    if (int status = evaluate(*script, ctx, options.as))
+    context->setRecord(record.get(), 1);
+    bool written = false;
+    if (int status = evaluate(*script, ctx, options.as, written); status || !written)
         return status;
     if (options.printRecord)
         printProperties(*record->getPropertyList(), *context->getGlobalProperties());
@@ -150,6 +166,7 @@ void addEvalCommand(CLI::App& app, int& status) {
     eval->add_flag("--print-record", options->printRecord,
                    "After the result, print the record and the globals as JSON, one object a line");
     addBudgetOptions(*eval, options->maxSteps, options->timeout);
+    addHostOptions(*eval, options->host);
     eval->callback([options, &status] { status = run(*options); });
 }
 

@@ -21,6 +21,7 @@
 #include <editline/readline.h>
 
 #include "Commands.h"
+#include "HostContext.h"
 #include "JsonValues.h"
 #include "ScriptMessages.h"
 #include "ScriptSource.h"
@@ -119,7 +120,8 @@ bool endsTooEarly(const Array<String>& messages) {
 
 class Session {
   public:
-    Session() : m_context(makePtr<ComponentContext>()), m_record(makePtr<DataRecord>()) {
+    // The command as host: client messages go to standard error as in run and eval.
+    Session() : m_context(makePtr<CommandContext>(HostOptions{})), m_record(makePtr<DataRecord>()) {
         m_reader.setFlatten(true);
     }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "HostContext.h"
 #include "JsonValues.h"
 #include "RecordFormats.h"
 #include "RecordStream.h"
@@ -38,6 +39,8 @@ namespace {
 
 constexpr int kRecordFailed = 1;
 constexpr int kUsageError = 2;
+// haltprotocol() ended the run.
+constexpr int kHaltedProtocol = 3;
 constexpr size_t kDefaultHoldBytes = size_t(64) << 20;
 
 struct RunOptions {
@@ -68,6 +71,7 @@ struct RunOptions {
     // The step budget of one script run: 0 for none.
     uint64_t maxSteps = 0;
     double timeout = 0;
+    HostOptions host;
 };
 
 // A usage error that was already reported.
@@ -290,11 +294,17 @@ class Run {
     int runAll() {
         if (int status = runOnce(m_init.get(), "the init script failed"))
             return status;
-        if (int status = processRecords())
-            return status;
+        if (!m_stopped) {
+            if (int status = processRecords())
+                return status;
+        }
         finishWriters();
+        // A run a script stopped still runs its final script.
+        const bool stoppedBefore = m_stopped;
+        m_stopped = false;
         if (int status = runOnce(m_final.get(), "the final script failed"))
             return status;
+        m_stopped = m_stopped || stoppedBefore;
         if (m_options.printGlobals)
             printGlobals();
         if (m_options.globalsOut)
@@ -302,7 +312,18 @@ class Run {
         reportUnusedColumns();
         if (m_skip)
             printSummary();
-        return 0;
+        return m_stopStatus;
+    }
+
+    // A script asked to stop: terminate, halt and terminatepipeline end the run after the current
+    // record, which is not written, with status 0; haltprotocol does the same with status 3.
+    void stopRequested(const xrExpressionTerminateException& stop, const std::string& where, bool inRecord) {
+        const char16_t* function = stop.GetFunctionName() ? stop.GetFunctionName() : u"terminate";
+        printLine(formatString(u"%s: %ls() stopped the run%s", where, function,
+                               inRecord ? "; the record was not written" : ""));
+        if (stop.GetProcessState() == ComponentState::HaltProtocol)
+            m_stopStatus = kHaltedProtocol;
+        m_stopped = true;
     }
 
     void setUp() {
@@ -321,7 +342,10 @@ class Run {
         if (!m_options.fail.empty() && !m_options.filter)
             throw Exception(u"--fail is for --filter runs");
 
-        m_context = makePtr<ComponentContext>();
+        HostOptions host = m_options.host;
+        host.maxSteps = m_options.maxSteps;
+        host.timeout = m_options.timeout;
+        m_context = makePtr<CommandContext>(host);
         if (m_options.globals) {
             try {
                 JsonReader().readObjectInto(*m_options.globals, *m_context->getGlobalProperties());
@@ -455,10 +479,24 @@ class Run {
     int runOnce(xrExpressionListImp* script, const char* what) {
         if (!script)
             return 0;
-        ExpressionContext ctx(m_context.get(), static_cast<iDataRecord*>(nullptr));
+        ExpressionContext ctx(m_context.get(), static_cast<iDataRecord*>(nullptr), nullptr,
+                              m_context->runner());
         applyBudget(ctx, m_options.maxSteps, m_options.timeout);
         ctx.startSteps();
-        if (std::optional<String> failure = runScript([&] { script->evaluate(ctx); })) {
+        m_context->setRecord(nullptr, 0);
+        std::optional<xrExpressionTerminateException> stop;
+        std::optional<String> failure = runScript([&] {
+            try {
+                script->evaluate(ctx);
+            } catch (const xrExpressionTerminateException& e) {
+                stop = e;
+            }
+        });
+        if (stop) {
+            stopRequested(*stop, script == m_init.get() ? "the init script" : "the final script", false);
+            return 0;
+        }
+        if (failure) {
             printLine(formatString(u"%s: %ls", what, *failure));
             return kRecordFailed;
         }
@@ -467,7 +505,7 @@ class Run {
 
     int processRecords() {
         auto record = makePtr<DataRecord>();
-        ExpressionContext ctx(m_context.get(), record.get());
+        ExpressionContext ctx(m_context.get(), record.get(), nullptr, m_context->runner());
         ctx.setStrictNumbers(m_options.strict);
         applyBudget(ctx, m_options.maxSteps, m_options.timeout);
         Progress progress(!m_options.quiet);
@@ -489,12 +527,28 @@ class Run {
             ctx.setDataRecord(record.get());
             bool pass = true;
             ctx.startSteps();
+            m_context->setRecord(record.get(), m_read);
+            std::optional<xrExpressionTerminateException> stop;
             const std::optional<String> failure = runScript([&] {
-                if (m_options.filter)
-                    pass = m_script->getBool(ctx);
-                else
-                    m_script->evaluate(ctx);
+                try {
+                    if (m_options.filter)
+                        pass = m_script->getBool(ctx);
+                    else
+                        m_script->evaluate(ctx);
+                } catch (const xrExpressionTerminateException& e) {
+                    stop = e;
+                }
             });
+            // Node children a script added belong to its record alone.
+            if (record->getRootNode()) [[unlikely]]
+                record->setRootNode(nullptr);
+            if (stop) {
+                // blockpipeline drops the record and the run goes on.
+                if (stop->GetProcessState() == ComponentState::Blocked)
+                    continue;
+                stopRequested(*stop, "record " + std::to_string(m_read), true);
+                return 0;
+            }
             if (failure) {
                 if (!recordFailed(*failure, progress))
                     return kRecordFailed;
@@ -650,7 +704,7 @@ class Run {
     }
 
     const RunOptions& m_options;
-    Ptr<ComponentContext> m_context;
+    Ptr<CommandContext> m_context;
     Ptr<xrExpressionListImp> m_script, m_init, m_final;
     std::unique_ptr<RecordReader> m_reader;
     std::unique_ptr<RecordWriter> m_writer, m_failWriter;
@@ -665,6 +719,8 @@ class Run {
     bool m_finished = false;
     int64_t m_read = 0;
     int64_t m_failed = 0;
+    bool m_stopped = false;
+    int m_stopStatus = 0;
     int64_t m_filteredOut = 0;
 };
 
@@ -734,6 +790,7 @@ void addRunCommand(CLI::App& app, int& status) {
         ->check(CLI::IsMember({"stop", "skip"}))
         ->capture_default_str();
     addBudgetOptions(*run, options->maxSteps, options->timeout);
+    addHostOptions(*run, options->host);
     run->add_flag("--quiet", options->quiet, "No progress on standard error");
     run->callback([options, &status] { status = runCommand(*options); });
 }

@@ -24,13 +24,19 @@ struct xrReturnException {
 class xrExpressionTerminateException {
   public:
     explicit xrExpressionTerminateException(strand::ComponentState state) : m_state(state) {}
+    // With the name of the built-in that asked, for the host's own notes.
+    xrExpressionTerminateException(strand::ComponentState state, const char16_t* function)
+        : m_state(state), m_function(function) {}
     xrExpressionTerminateException(const xrExpressionTerminateException&) = default;
     xrExpressionTerminateException& operator=(const xrExpressionTerminateException&) = default;
     virtual ~xrExpressionTerminateException() = default;
     strand::ComponentState GetProcessState() const noexcept { return m_state; }
+    // The built-in that asked to stop ("terminate", "haltprotocol", ...), or null.
+    const char16_t* GetFunctionName() const noexcept { return m_function; }
 
   private:
     strand::ComponentState m_state;
+    const char16_t* m_function = nullptr;
 };
 
 // A property that could not be found (or calculated) when a script read it.

@@ -63,6 +63,9 @@ class iContext : public virtual CountedObject {
     // the request is repeated while it answers Pending.
     virtual bool canCalculateProperty(iDataRecord* record, const String& name) = 0;
     virtual CalculationState calculateProperty(iDataRecord* record, const String& name) = 0;
+    // Whether the host has a component database to find calculators in at all; without one the
+    // calculate built-ins refuse instead of answering "no calculator".
+    virtual bool hasComponentDatabase() const { return false; }
 };
 
 // A component context with its own global properties, filled and observed through setters.
@@ -94,6 +97,7 @@ class ComponentContext : public iContext {
     bool constructAbsolutePath(const String& path, String& result) override;
     bool canCalculateProperty(iDataRecord* record, const String& name) override;
     CalculationState calculateProperty(iDataRecord* record, const String& name) override;
+    bool hasComponentDatabase() const override { return bool(m_canCalculate); }
 
     void setGlobalProperties(Ptr<iPropertyCollection> globals) { m_globals = std::move(globals); }
     void setComponentParameters(Ptr<iPropertyCollection> parameters) { m_parameters = std::move(parameters); }

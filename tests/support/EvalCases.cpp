@@ -137,6 +137,8 @@ Outcome run(const test::ScriptCase& c, ComponentContext& component, DataRecord& 
             script->evaluate(ctx);
     } catch (const Exception& e) {
         out.error = textOf(e.getErrorMessageBlock());
+    } catch (const xrExpressionTerminateException& e) {
+        out.error = "stop: state " + std::to_string(static_cast<int>(e.GetProcessState()));
     }
     return out;
 }
@@ -165,6 +167,10 @@ void strand::test::runEvalCaseFile(const std::string& path) {
         CaseEnvironment environment(c);
         ComponentContext component;
         DataRecord record;
+        for (const auto& d : c.directives) {
+            if (d.key == "debugging")
+                component.setDebugging(true);
+        }
         for (const auto& d : c.directives)
             defineProperty(d, *record.getPropertyList(), *component.getGlobalProperties());
         const Outcome out = run(c, component, record);
@@ -192,6 +198,15 @@ void strand::test::runEvalCaseFile(const std::string& path) {
                 EXPECT_EQ(propertyText(list, d.text.substr(0, blank)),
                           textOf(blank == String::npos ? String(u"") : d.text.substr(blank + 1)))
                     << where << "\nproperty " << textOf(d.text.substr(0, blank));
+            } else if (d.key == "messages") {
+                // The debug messages and then the client messages the script sent, joined by '|'.
+                expectation = true;
+                std::string sent;
+                for (const auto* list : {&component.getDebugMessages(), &component.getClientMessages()}) {
+                    for (const String& m : *list)
+                        sent += (sent.empty() ? "" : "|") + textOf(m);
+                }
+                EXPECT_EQ(sent, want) << where;
             } else if (d.key == "ok") {
                 expectation = true;
                 EXPECT_EQ(out.error, "") << where;

@@ -1,0 +1,418 @@
+#include "functions/ControlFunctions.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "functions/FunctionNode.h"
+#include "host/DataRecord.h"
+#include "host/DateTimeValue.h"
+#include "host/Nesting.h"
+#include "host/Util.h"
+#include "host/xrFile.h"
+#include "parser/ExpressionParser.h"
+
+using strand::ComponentState;
+using strand::ExpressionContext;
+using strand::String;
+using strand::Value;
+
+namespace {
+
+// terminate(), halt(), terminatepipeline(), haltprotocol(), blockpipeline(): the component state goes
+// to whoever runs the script, through every loop and statement list.
+template <ComponentState State, const char16_t* Name>
+class xrStopExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
+  public:
+    using xrFunctionExprImp::xrFunctionExprImp;
+    void Evaluate(ExpressionContext&) override { throw xrExpressionTerminateException(State, Name); }
+};
+
+constexpr char16_t kTerminate[] = u"terminate";
+constexpr char16_t kHalt[] = u"halt";
+constexpr char16_t kHaltProtocol[] = u"haltprotocol";
+constexpr char16_t kTerminatePipeline[] = u"terminatepipeline";
+constexpr char16_t kBlockPipeline[] = u"blockpipeline";
+
+// error(message): the text exactly, without a line.
+class xrErrorExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
+  public:
+    using xrFunctionExprImp::xrFunctionExprImp;
+    void Evaluate(ExpressionContext& ctx) override { throw strand::Exception(textArg(ctx, 0)); }
+};
+
+// assert(condition [, message])
+class xrAssertExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
+  public:
+    using xrFunctionExprImp::xrFunctionExprImp;
+    void Evaluate(ExpressionContext& ctx) override {
+        if (boolArg(ctx, 0))
+            return;
+        if (!hasArg(1))
+            throw error(u"assert failed.");
+        throw error(u"assert failed: %ls", textArg(ctx, 1));
+    }
+};
+
+// The component context the script was parsed for; calls made without one see no debugging, no
+// client and no files.
+class xrHostFunctionBase {
+  protected:
+    explicit xrHostFunctionBase(xrExpressionVariableFactory& variables) : m_host(variables.GetContext()) {}
+    strand::iContext* host(ExpressionContext& ctx) const {
+        return ctx.getContext() ? ctx.getContext() : m_host;
+    }
+    // The local file a script path names, or false. An empty path names none.
+    bool localPath(ExpressionContext& ctx, const String& path, String& local) const {
+        strand::iContext* context = host(ctx);
+        return !path.isEmpty() && context && context->locateAbsolutePath(path, local);
+    }
+
+  private:
+    strand::iContext* m_host;
+};
+
+// The widest piece one directive of a debug message writes.
+constexpr int32_t kMaxPiece = 8192;
+
+// The format with every width and precision cut to kMaxPiece and every '*' (which would take the width
+// from an argument) dropped, so that no directive can ask for more than kMaxPiece characters; `pieces`
+// counts the directives.
+String boundedFormat(std::u16string_view format, size_t& pieces) {
+    String out(String::View{});
+    pieces = 0;
+    auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    // Copies a number (or drops a '*') at i, cut to kMaxPiece.
+    auto number = [&](size_t& i) {
+        if (i < format.size() && format[i] == u'*') {
+            ++i;
+            return;
+        }
+        int64_t value = 0;
+        bool any = false;
+        while (i < format.size() && isDigit(format[i])) {
+            value = std::min<int64_t>(value * 10 + (format[i++] - u'0'), kMaxPiece);
+            any = true;
+        }
+        if (any)
+            out.append(strand::formatString(u"%d", int32_t(value)).view());
+    };
+    for (size_t i = 0; i < format.size();) {
+        const char16_t c = format[i++];
+        out.append(c);
+        if (c != u'%')
+            continue;
+        if (i < format.size() && format[i] == u'%') {
+            out.append(format[i++]);
+            continue;
+        }
+        ++pieces;
+        while (i < format.size() &&
+               std::u16string_view(u"-+ #0").find(format[i]) != std::u16string_view::npos)
+            out.append(format[i++]);
+        number(i);
+        if (i < format.size() && format[i] == u'.') {
+            out.append(format[i++]);
+            number(i);
+        }
+    }
+    return out;
+}
+
+// The text of a debug message: the directive formatted with the arguments after it. This is the one
+// place the debug functions format; it goes through the host's formatter until the script formatter
+// of `format` is shared.
+String formatDebugText(const xrValueExprImp& node, const std::vector<String>& texts,
+                       const std::vector<double>& numbers, const std::vector<bool>& isNumber) {
+    size_t pieces = 0;
+    const String format = boundedFormat(texts[0].view(), pieces);
+    size_t longest = format.length() + pieces * kMaxPiece;
+    for (const String& text : texts)
+        longest += text.length();
+    node.checkTextLength(longest, u"debug message");
+    std::vector<strand::FormatArg> args;
+    args.reserve(isNumber.size());
+    size_t t = 1;
+    size_t n = 0;
+    for (size_t i = 0; i < isNumber.size(); ++i) {
+        if (isNumber[i])
+            args.emplace_back(numbers[n++]);
+        else
+            args.emplace_back(texts[t++]);
+    }
+    return strand::formatText(format.view(), std::span<const strand::FormatArg>(args));
+}
+
+enum class DebugKind { Message, Error, Break };
+
+// debugMessage(format, value ...), debugMessageError(format, value ...), debugBreak(format, value ...)
+// With debugging off nothing is evaluated and the result is the previous message.
+template <DebugKind Kind>
+class xrDebugExprImp final : public xrFunctionExprImp<xrStringExprImp>, xrHostFunctionBase {
+  public:
+    xrDebugExprImp(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments)
+        : xrFunctionExprImp(line, arguments), xrHostFunctionBase(variables) {}
+    void DoesSomethingCheck() const override {}
+    const String& AsString(ExpressionContext& ctx) override {
+        strand::iContext* context = host(ctx);
+        if (!context || !context->isDebugging())
+            return m_value.get();
+        m_texts.clear();
+        m_numbers.clear();
+        m_isNumber.clear();
+        m_texts.push_back(textArg(ctx, 0));
+        for (size_t i = 1; i < argCount(); ++i) {
+            const bool number = arg(i).IsDouble();
+            m_isNumber.push_back(number);
+            if (number)
+                m_numbers.push_back(numberArg(ctx, i));
+            else
+                m_texts.push_back(textArg(ctx, i));
+        }
+        m_value.set(formatDebugText(*this, m_texts, m_numbers, m_isNumber));
+        switch (Kind) {
+            case DebugKind::Message:
+                context->debugMessage(m_value.get());
+                break;
+            case DebugKind::Error:
+                context->debugErrorMessage(m_value.get());
+                break;
+            case DebugKind::Break:
+                context->debugBreak(m_value.get());
+                break;
+        }
+        return m_value.get();
+    }
+
+  private:
+    std::vector<String> m_texts;
+    std::vector<double> m_numbers;
+    std::vector<bool> m_isNumber;
+};
+
+// sendmessagetoclient(message)
+class xrSendMessageToClientExprImp final : public xrFunctionExprImp<xrVoidExprImp>, xrHostFunctionBase {
+  public:
+    xrSendMessageToClientExprImp(int32_t line, xrExpressionVariableFactory& variables,
+                                 const xrArguments& arguments)
+        : xrFunctionExprImp(line, arguments), xrHostFunctionBase(variables) {}
+    void Evaluate(ExpressionContext& ctx) override {
+        const String& message = textArg(ctx, 0);
+        strand::iContext* context = host(ctx);
+        if (!context)
+            throw error(u"sendmessagetoclient: there is no client to send the message to.");
+        context->sendMessageToClient(message);
+    }
+};
+
+// sleep(milliseconds): no pause for 0 or less (NaN among them), at most kMaxSleepMilliseconds.
+class xrSleepExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
+  public:
+    using xrFunctionExprImp::xrFunctionExprImp;
+    void Evaluate(ExpressionContext& ctx) override {
+        const int32_t milliseconds = std::min(intArg(ctx, 0), strand::control::kMaxSleepMilliseconds);
+        if (milliseconds > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
+
+// fileexists(path)
+class xrFileExistsExprImp final : public xrFunctionExprImp<xrBooleanExprImp>, xrHostFunctionBase {
+  public:
+    xrFileExistsExprImp(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments)
+        : xrFunctionExprImp(line, arguments), xrHostFunctionBase(variables) {}
+    bool AsBool(ExpressionContext& ctx) override {
+        String local;
+        return localPath(ctx, textArg(ctx, 0), local) &&
+               strand::xrFile::CanOpen(local, strand::xrFile::Readable);
+    }
+};
+
+// filesize(path): -1 for a path that names no file.
+class xrFileSizeExprImp final : public xrFunctionExprImp<xrNumericExprImp>, xrHostFunctionBase {
+  public:
+    xrFileSizeExprImp(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments)
+        : xrFunctionExprImp(line, arguments), xrHostFunctionBase(variables) {}
+    double AsDouble(ExpressionContext& ctx) override {
+        String local;
+        if (!localPath(ctx, textArg(ctx, 0), local))
+            return -1;
+        return double(strand::xrFile::GetFileSize(local));
+    }
+};
+
+// filelastmodified(path): a date-time, 1970-01-01 00:00 UTC for a path that names no file.
+class xrFileLastModifiedExprImp final : public xrFunctionExprImp<xrValueExprImp>, xrHostFunctionBase {
+  public:
+    xrFileLastModifiedExprImp(int32_t line, xrExpressionVariableFactory& variables,
+                              const xrArguments& arguments)
+        : xrFunctionExprImp(line, arguments), xrHostFunctionBase(variables) {}
+    void DoesSomethingCheck() const override {}
+    const Value& AsValue(ExpressionContext& ctx) override {
+        String local;
+        const int64_t seconds =
+            localPath(ctx, textArg(ctx, 0), local) ? strand::xrFile::GetLastModifiedTime(local) : 0;
+        m_date.setSecondsSince1970(seconds, 0);
+        return m_date;
+    }
+    double AsDouble(ExpressionContext& ctx) override {
+        AsValue(ctx);
+        return m_date.getJulian();
+    }
+    const String& AsString(ExpressionContext& ctx) override {
+        AsValue(ctx).getText(m_text);
+        return m_text;
+    }
+    bool AsBool(ExpressionContext&) override {
+        throw strand::Exception(u"Cannot evaluate 'filelastmodified' as a boolean.");
+    }
+    void Evaluate(ExpressionContext&) override {
+        throw error(
+            u"You must use the resulting value from 'filelastmodified' to assign to a property or in another "
+            u"expression.");
+    }
+
+  private:
+    strand::DateTimeValue m_date;
+    String m_text;
+};
+
+// fileowner(path): empty for a path that names no file.
+class xrFileOwnerExprImp final : public xrFunctionExprImp<xrStringExprImp>, xrHostFunctionBase {
+  public:
+    xrFileOwnerExprImp(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments)
+        : xrFunctionExprImp(line, arguments), xrHostFunctionBase(variables) {}
+    const String& AsString(ExpressionContext& ctx) override {
+        String local;
+        String owner(u"");
+        if (localPath(ctx, textArg(ctx, 0), local))
+            strand::xrFile::GetFileOwner(local, owner);
+        m_value.set(std::move(owner));
+        return m_value.get();
+    }
+};
+
+// isupports(name)
+class xrISupportsExprImp final : public xrFunctionExprImp<xrBooleanExprImp> {
+  public:
+    using xrFunctionExprImp::xrFunctionExprImp;
+    bool AsBool(ExpressionContext& ctx) override {
+        const String& name = textArg(ctx, 0);
+        strand::iDataRecord* record = ctx.getDataRecord();
+        // No record here is a molecule or a reaction.
+        if (name.equalsIgnoreCase(std::u16string_view(u"IMolecule")))
+            return false;
+        if (name.equalsIgnoreCase(std::u16string_view(u"IDataRecord")))
+            return record != nullptr;
+        strand::iNode* node = ctx.isForNode() ? ctx.isForNode() : record ? record->getRootNode() : nullptr;
+        return node && node->getTypeName().equalsIgnoreCase(name);
+    }
+};
+
+// isvalidstrandscript(text)
+class xrIsValidStrandScriptExprImp final : public xrFunctionExprImp<xrBooleanExprImp> {
+  public:
+    using xrFunctionExprImp::xrFunctionExprImp;
+    bool AsBool(ExpressionContext& ctx) override {
+        strand::Array<String> messages;
+        return !xrExpressionParser::CheckExpression(textArg(ctx, 0), messages);
+    }
+};
+
+// eval(text): the text runs as a script in the evaluation's context. The parsed script is kept and
+// reused while the text stays the same; a reset forgets it. Every run counts as a step of the budget,
+// and runs nested in runs share the one nesting bound.
+class xrEvalExprImp final : public xrFunctionExprImp<xrValueExprImp> {
+  public:
+    xrEvalExprImp(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments)
+        : xrFunctionExprImp(line, arguments), m_host(variables.GetContext()) {}
+    void DoesSomethingCheck() const override {}
+    void Reset() override { m_text = String(); }
+
+    template <typename F>
+    decltype(auto) run(ExpressionContext& ctx, F&& body) {
+        ctx.step(GetLineNum());
+        if (strand::NestingGuard::depth() >= strand::NestingGuard::kMaxNesting)
+            throw error(u"eval nested too deeply: more than %d levels", strand::NestingGuard::kMaxNesting);
+        strand::NestingGuard guard(u"eval");
+        const String& text = textArg(ctx, 0);
+        if (!m_script || m_text.isNull() || text != m_text) {
+            // The text is kept only with the script parsed from it.
+            String copy = text;
+            m_script =
+                xrExpressionParser::ParseExpression(copy, ctx.getContext() ? ctx.getContext() : m_host);
+            m_text = std::move(copy);
+        } else {
+            m_script->Reset();
+        }
+        // The script stays alive while it runs, even should the run reach this node again.
+        strand::Ptr<xrExpressionListImp> script = m_script;
+        return body(*script);
+    }
+
+  public:
+    const String& AsString(ExpressionContext& ctx) override {
+        return run(ctx, [&](xrExpressionListImp& s) -> const String& { return s.getString(ctx); });
+    }
+    bool AsBool(ExpressionContext& ctx) override {
+        return run(ctx, [&](xrExpressionListImp& s) { return s.getBool(ctx); });
+    }
+    double AsDouble(ExpressionContext& ctx) override {
+        return run(ctx, [&](xrExpressionListImp& s) { return s.getDouble(ctx); });
+    }
+    const Value& AsValue(ExpressionContext& ctx) override {
+        return run(ctx, [&](xrExpressionListImp& s) -> const Value& { return s.getValue(ctx); });
+    }
+    void Evaluate(ExpressionContext& ctx) override {
+        run(ctx, [&](xrExpressionListImp& s) { s.evaluate(ctx); });
+    }
+
+  private:
+    strand::iContext* m_host;
+    String m_text;
+    strand::Ptr<xrExpressionListImp> m_script;
+};
+
+// createGUID()
+class xrCreateGUIDExprImp final : public xrFunctionExprImp<xrStringExprImp> {
+  public:
+    using xrFunctionExprImp::xrFunctionExprImp;
+    const String& AsString(ExpressionContext&) override {
+        m_value.set(strand::util::createGuid());
+        return m_value.get();
+    }
+};
+
+}  // namespace
+
+namespace strand::control {
+
+#define STRAND_CONTROL_FACTORY(name, ...)                                                                \
+    xrNodeRef name(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
+        return makeNode<__VA_ARGS__>(line, variables, arguments);                                        \
+    }
+
+STRAND_CONTROL_FACTORY(makeTerminate, xrStopExprImp<ComponentState::Terminated, kTerminate>)
+STRAND_CONTROL_FACTORY(makeError, xrErrorExprImp)
+STRAND_CONTROL_FACTORY(makeHalt, xrStopExprImp<ComponentState::Terminated, kHalt>)
+STRAND_CONTROL_FACTORY(makeHaltProtocol, xrStopExprImp<ComponentState::HaltProtocol, kHaltProtocol>)
+STRAND_CONTROL_FACTORY(makeTerminatePipeline, xrStopExprImp<ComponentState::Terminated, kTerminatePipeline>)
+STRAND_CONTROL_FACTORY(makeBlockPipeline, xrStopExprImp<ComponentState::Blocked, kBlockPipeline>)
+STRAND_CONTROL_FACTORY(makeFileExists, xrFileExistsExprImp)
+STRAND_CONTROL_FACTORY(makeFileSize, xrFileSizeExprImp)
+STRAND_CONTROL_FACTORY(makeFileLastModified, xrFileLastModifiedExprImp)
+STRAND_CONTROL_FACTORY(makeFileOwner, xrFileOwnerExprImp)
+STRAND_CONTROL_FACTORY(makeSendMessageToClient, xrSendMessageToClientExprImp)
+STRAND_CONTROL_FACTORY(makeSleep, xrSleepExprImp)
+STRAND_CONTROL_FACTORY(makeISupports, xrISupportsExprImp)
+STRAND_CONTROL_FACTORY(makeIsValidStrandScript, xrIsValidStrandScriptExprImp)
+STRAND_CONTROL_FACTORY(makeDebugMessage, xrDebugExprImp<DebugKind::Message>)
+STRAND_CONTROL_FACTORY(makeDebugMessageError, xrDebugExprImp<DebugKind::Error>)
+STRAND_CONTROL_FACTORY(makeDebugBreak, xrDebugExprImp<DebugKind::Break>)
+STRAND_CONTROL_FACTORY(makeAssert, xrAssertExprImp)
+STRAND_CONTROL_FACTORY(makeEval, xrEvalExprImp)
+STRAND_CONTROL_FACTORY(makeCreateGUID, xrCreateGUIDExprImp)
+
+#undef STRAND_CONTROL_FACTORY
+
+}  // namespace strand::control
