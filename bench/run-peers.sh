@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Times whole-process runs of `strand run` against three peers -- Lua 5.4, mawk and Miller --
-# on the same generated CSV file, for three small record workloads:
+# on the same generated CSV file, for these small record workloads:
 #
-#   arith   total := price * quantity; tax := total * 0.2; net := total - tax   (three new columns)
-#   label   label := name . '-' . code                                         (one new column)
-#   filter  keep the records whose price > 100 and whose name starts with A or a
+#   arith    total := price * quantity; tax := total * 0.2; net := total - tax   (three new columns)
+#   label    label := name . '-' . code                                         (one new column)
+#   filter   keep the records whose price > 100 and whose name starts with A or a
+#   strings  label := toupper(name) . '-' . substring(code, 1, 3) . '#' . id; lcode := tolower(code)
+#   masked   masked := rsubst(text, '[0-9]+', '#')             (the first run of digits replaced)
+#
+# The first three read id,name,code,price,quantity; the string workloads read a second file with
+# the same records and two more fields, text (about 40 characters with digits) and date (YYYY-MM-DD).
 #
 # Every tool reads the CSV file and writes CSV to a file: the header plus the new columns, or for
 # the filter the passing records. Each run is timed as wall-clock seconds (bash `time`), best of
@@ -132,6 +137,41 @@ if [ ! -s "$INPUT" ]; then
     mv "$INPUT.tmp" "$INPUT"
 fi
 
+# The wider input of the string workloads: every line of the input with text and date appended,
+# drawn from a generator of their own so that the first five fields stay those of the input.
+# text is a word or two, then numbers and words (the numbers of 1 to 5 digits); date lies in 1990
+# to 2029.
+INPUT_WIDE="$WORK/input-wide-$RECORDS.csv"
+generate_wide() {
+    awk -F, 'BEGIN {
+        nw = split("bay crew dock fleet gate hold lane mill pier port rack shed yard zone", w, " ")
+        seed = 19700101
+    }
+    NR == 1 { print $0 ",text,date"; next }
+    {
+        seed = (seed * 16807) % 2147483647; lead = w[1 + seed % nw]
+        seed = (seed * 16807) % 2147483647; if (seed % 2) lead = lead " " w[1 + int(seed / 2) % nw]
+        seed = (seed * 16807) % 2147483647; n1 = seed % 100000
+        seed = (seed * 16807) % 2147483647; x = w[1 + seed % nw]
+        seed = (seed * 16807) % 2147483647; n2 = seed % 1000
+        seed = (seed * 16807) % 2147483647; y = w[1 + seed % nw]
+        seed = (seed * 16807) % 2147483647; n3 = seed % 100
+        seed = (seed * 16807) % 2147483647; year = 1990 + seed % 40
+        seed = (seed * 16807) % 2147483647; month = 1 + seed % 12
+        seed = (seed * 16807) % 2147483647; day = 1 + seed % 28
+        printf "%s,%s %d to %s %d by %s %d,%04d-%02d-%02d\n", $0, lead, n1, x, n2, y, n3, year, month, day
+    }' "$INPUT"
+}
+if [ ! -s "$INPUT_WIDE" ]; then
+    note "generating the wider input $INPUT_WIDE"
+    generate_wide > "$INPUT_WIDE.tmp"
+    mv "$INPUT_WIDE.tmp" "$INPUT_WIDE"
+fi
+# input_of WORKLOAD: the file the workload reads
+input_of() {
+    case "$1" in strings|masked) echo "$INPUT_WIDE" ;; *) echo "$INPUT" ;; esac
+}
+
 # --- the workloads, one script per tool --------------------------------------------------------
 
 cat > "$WORK/arith.ss" <<'EOF'
@@ -144,6 +184,13 @@ label := name . '-' . code;
 EOF
 cat > "$WORK/filter.ss" <<'EOF'
 price > 100 AND name LIKE 'a%';
+EOF
+cat > "$WORK/strings.ss" <<'EOF'
+label := toupper(name) . '-' . substring(code, 1, 3) . '#' . id;
+lcode := tolower(code);
+EOF
+cat > "$WORK/masked.ss" <<'EOF'
+masked := rsubst(text, '[0-9]+', '#');
 EOF
 
 # Lua: io.lines, a pattern match splits the five fields, tonumber converts, and the output lines
@@ -159,7 +206,7 @@ local lines = io.lines(input)
 local header = lines()
 out:write(header, "$2\n")
 for line in lines do
-    local id, name, code, price, quantity = match(line, "^([^,]*),([^,]*),([^,]*),([^,]*),([^,]*)")
+    local id, name, code, price, quantity, text = match(line, "^([^,]*),([^,]*),([^,]*),([^,]*),([^,]*),?([^,]*)")
 $1
     if n >= 4096 then
         out:write(concat(buf, "", 1, n))
@@ -180,36 +227,52 @@ lua_script '    if tonumber(price) > 100 and match(name, "^[Aa]") then
         n = n + 1
         buf[n] = line .. "\n"
     end' "" > "$WORK/filter.lua"
+lua_script '    n = n + 1
+    buf[n] = line .. "," .. upper(name) .. "-" .. sub(code, 1, 3) .. "#" .. id .. "," .. lower(code) .. "\n"' ",label,lcode" |
+    sed 's/^local match, tonumber, concat = .*/&\nlocal upper, lower, sub = string.upper, string.lower, string.sub/' > "$WORK/strings.lua"
+lua_script '    n = n + 1
+    buf[n] = line .. "," .. (gsub(text, "%d+", "#", 1)) .. "\n"' ",masked" |
+    sed 's/^local match, tonumber, concat = .*/&\nlocal gsub = string.gsub/' > "$WORK/masked.lua"
 
 MAWK_ARITH='NR == 1 { print $0, "total", "tax", "net"; next } { t = $4 * $5; x = t * 0.2; print $0, t, x, t - x }'
 MAWK_LABEL='NR == 1 { print $0, "label"; next } { print $0, $2 "-" $3 }'
 MAWK_FILTER='NR == 1 || ($4 + 0 > 100 && $2 ~ /^[Aa]/)'
+MAWK_STRINGS='NR == 1 { print $0, "label", "lcode"; next } { print $0, toupper($2) "-" substr($3, 1, 3) "#" $1, tolower($3) }'
+MAWK_MASKED='NR == 1 { print $0, "masked"; next } { t = $6; sub(/[0-9]+/, "#", t); print $0, t }'
 
 MLR_ARITH='$total = $price * $quantity; $tax = $total * 0.2; $net = $total - $tax'
 MLR_LABEL='$label = $name . "-" . $code'
 MLR_FILTER='$price > 100 && $name =~ "^[Aa]"'
+MLR_STRINGS='$label = toupper($name) . "-" . substr1($code, 1, 3) . "#" . $id; $lcode = tolower($code)'
+MLR_MASKED='$masked = sub($text, "[0-9]+", "#")'
 
 # run TOOL WORKLOAD: one run, output in $WORK/out/TOOL-WORKLOAD.csv
 run() {
-    local out="$WORK/out/$1-$2.csv"
+    local out="$WORK/out/$1-$2.csv" input
+    input=$(input_of "$2")
     case "$1" in
         strand)
             if [ "$2" = filter ]; then
                 "$STRAND" run --quiet --filter "$WORK/filter.ss" "$INPUT" -o "$out"
             else
-                "$STRAND" run --quiet "$WORK/$2.ss" "$INPUT" -o "$out"
+                "$STRAND" run --quiet "$WORK/$2.ss" "$input" -o "$out"
             fi ;;
         lua)
-            lua5.4 "$WORK/$2.lua" "$INPUT" "$out" ;;
+            lua5.4 "$WORK/$2.lua" "$input" "$out" ;;
         mawk)
             local prog
-            case "$2" in arith) prog=$MAWK_ARITH ;; label) prog=$MAWK_LABEL ;; filter) prog=$MAWK_FILTER ;; esac
-            mawk -F, -v OFS=, -v CONVFMT=%.15g -v OFMT=%.15g "$prog" "$INPUT" > "$out" ;;
+            case "$2" in
+                arith) prog=$MAWK_ARITH ;; label) prog=$MAWK_LABEL ;; filter) prog=$MAWK_FILTER ;;
+                strings) prog=$MAWK_STRINGS ;; masked) prog=$MAWK_MASKED ;;
+            esac
+            mawk -F, -v OFS=, -v CONVFMT=%.15g -v OFMT=%.15g "$prog" "$input" > "$out" ;;
         miller)
             case "$2" in
                 arith)  mlr --icsv --ocsv put "$MLR_ARITH" "$INPUT" > "$out" ;;
                 label)  mlr --icsv --ocsv put "$MLR_LABEL" "$INPUT" > "$out" ;;
                 filter) mlr --icsv --ocsv filter "$MLR_FILTER" "$INPUT" > "$out" ;;
+                strings) mlr --icsv --ocsv put "$MLR_STRINGS" "$input" > "$out" ;;
+                masked) mlr --icsv --ocsv put "$MLR_MASKED" "$input" > "$out" ;;
             esac ;;
     esac
 }
@@ -261,6 +324,14 @@ expect_label() {
     awk -F, -v mid="$MID" -v last="$RECORDS" 'NR > 1 && ($1 == 1 || $1 == mid || $1 == last) {
         print $1 "=" $2 "-" $3 }' "$INPUT"
 }
+expect_strings() {
+    awk -F, -v mid="$MID" -v last="$RECORDS" 'NR > 1 && ($1 == 1 || $1 == mid || $1 == last) {
+        print $1 "=" toupper($2) "-" substr($3, 1, 3) "#" $1 "|" tolower($3) }' "$INPUT_WIDE"
+}
+expect_masked() {
+    awk -F, -v mid="$MID" -v last="$RECORDS" 'NR > 1 && ($1 == 1 || $1 == mid || $1 == last) {
+        t = $6; sub(/[0-9]+/, "#", t); print $1 "=" t }' "$INPUT_WIDE"
+}
 expect_filter_ids() {
     awk -F, 'NR > 1 && $4 + 0 > 100 && tolower(substr($2, 1, 1)) == "a" { print $1 }' "$INPUT" | cksum
 }
@@ -287,11 +358,13 @@ same_numbers() {
 
 # --- measure -----------------------------------------------------------------------------------
 
-WORKLOADS=(arith label filter)
+WORKLOADS=(arith label filter strings masked)
 declare -A TITLE=(
     [arith]="arithmetic: total, tax, net"
     [label]="string: label := name . '-' . code"
     [filter]="filter: price > 100 and name LIKE 'a%'"
+    [strings]="string building: toupper, substring, tolower"
+    [masked]="regex: masked := rsubst(text, '[0-9]+', '#')"
 )
 declare -A SECONDS_OF=() PROBLEMS=()
 failures=0
@@ -304,6 +377,8 @@ for w in "${WORKLOADS[@]}"; do
         arith)  want_count=$RECORDS; want=$(expect_arith) ;;
         label)  want_count=$RECORDS; want=$(expect_label) ;;
         filter) want_count=$passing; want=$(expect_filter_ids) ;;
+        strings) want_count=$RECORDS; want=$(expect_strings) ;;
+        masked) want_count=$RECORDS; want=$(expect_masked) ;;
     esac
     for t in "${TOOLS[@]}"; do
         note "$w: $t (best of $RUNS)"
@@ -322,6 +397,10 @@ for w in "${WORKLOADS[@]}"; do
                         same_numbers "$got" "$want" || problem="values differ: got $(echo $got) expected $(echo $want)" ;;
                 label)  got=$(values "$out" label)
                         [ "$got" = "$want" ] || problem="labels differ: got $(echo $got) expected $(echo $want)" ;;
+                strings) got=$(values "$out" label lcode)
+                        [ "$got" = "$want" ] || problem="labels differ: got $(echo $got) expected $(echo $want)" ;;
+                masked) got=$(values "$out" masked)
+                        [ "$got" = "$want" ] || problem="masked texts differ: got $(echo $got) expected $(echo $want)" ;;
                 filter) got=$(filter_ids "$out")
                         [ "$got" = "$want" ] || problem="the passing ids differ" ;;
             esac
