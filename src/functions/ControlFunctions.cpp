@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "functions/FormatEngine.h"
 #include "functions/FunctionNode.h"
 #include "host/DataRecord.h"
 #include "host/DateTimeValue.h"
@@ -72,83 +73,14 @@ class xrHostFunctionBase {
     strand::iContext* m_host;
 };
 
-// The widest piece one directive of a debug message writes.
-constexpr int32_t kMaxPiece = 8192;
-
-// The format with every width and precision cut to kMaxPiece and every '*' (which would take the width
-// from an argument) dropped, so that no directive can ask for more than kMaxPiece characters; `pieces`
-// counts the directives.
-String boundedFormat(std::u16string_view format, size_t& pieces) {
-    String out(String::View{});
-    pieces = 0;
-    auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
-    // Copies a number (or drops a '*') at i, cut to kMaxPiece.
-    auto number = [&](size_t& i) {
-        if (i < format.size() && format[i] == u'*') {
-            ++i;
-            return;
-        }
-        int64_t value = 0;
-        bool any = false;
-        while (i < format.size() && isDigit(format[i])) {
-            value = std::min<int64_t>(value * 10 + (format[i++] - u'0'), kMaxPiece);
-            any = true;
-        }
-        if (any)
-            out.append(strand::formatString(u"%d", int32_t(value)).view());
-    };
-    for (size_t i = 0; i < format.size();) {
-        const char16_t c = format[i++];
-        out.append(c);
-        if (c != u'%')
-            continue;
-        if (i < format.size() && format[i] == u'%') {
-            out.append(format[i++]);
-            continue;
-        }
-        ++pieces;
-        while (i < format.size() &&
-               std::u16string_view(u"-+ #0").find(format[i]) != std::u16string_view::npos)
-            out.append(format[i++]);
-        number(i);
-        if (i < format.size() && format[i] == u'.') {
-            out.append(format[i++]);
-            number(i);
-        }
-    }
-    return out;
-}
-
-// The text of a debug message: the directive formatted with the arguments after it. This is the one
-// place the debug functions format; it goes through the host's formatter until the script formatter
-// of `format` is shared.
-String formatDebugText(const xrValueExprImp& node, const std::vector<String>& texts,
-                       const std::vector<double>& numbers, const std::vector<bool>& isNumber) {
-    size_t pieces = 0;
-    const String format = boundedFormat(texts[0].view(), pieces);
-    size_t longest = format.length() + pieces * kMaxPiece;
-    for (const String& text : texts)
-        longest += text.length();
-    node.checkTextLength(longest, u"debug message");
-    std::vector<strand::FormatArg> args;
-    args.reserve(isNumber.size());
-    size_t t = 1;
-    size_t n = 0;
-    for (size_t i = 0; i < isNumber.size(); ++i) {
-        if (isNumber[i])
-            args.emplace_back(numbers[n++]);
-        else
-            args.emplace_back(texts[t++]);
-    }
-    return strand::formatText(format.view(), std::span<const strand::FormatArg>(args));
-}
-
 enum class DebugKind { Message, Error, Break };
 
 // debugMessage(format, value ...), debugMessageError(format, value ...), debugBreak(format, value ...)
 // With debugging off nothing is evaluated and the result is the previous message.
 template <DebugKind Kind>
-class xrDebugExprImp final : public xrFunctionExprImp<xrStringExprImp>, xrHostFunctionBase {
+class xrDebugExprImp final : public xrFunctionExprImp<xrStringExprImp>,
+                             xrHostFunctionBase,
+                             private strand::fn::FormatArguments {
   public:
     xrDebugExprImp(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments)
         : xrFunctionExprImp(line, arguments), xrHostFunctionBase(variables) {}
@@ -157,19 +89,12 @@ class xrDebugExprImp final : public xrFunctionExprImp<xrStringExprImp>, xrHostFu
         strand::iContext* context = host(ctx);
         if (!context || !context->isDebugging())
             return m_value.get();
-        m_texts.clear();
-        m_numbers.clear();
-        m_isNumber.clear();
-        m_texts.push_back(textArg(ctx, 0));
-        for (size_t i = 1; i < argCount(); ++i) {
-            const bool number = arg(i).IsDouble();
-            m_isNumber.push_back(number);
-            if (number)
-                m_numbers.push_back(numberArg(ctx, i));
-            else
-                m_texts.push_back(textArg(ctx, i));
-        }
-        m_value.set(formatDebugText(*this, m_texts, m_numbers, m_isNumber));
+        // The message is formatted as `format` formats, with its limits and messages.
+        m_ctx = &ctx;
+        m_next = 1;
+        m_format.assign(textArg(ctx, 0).view());
+        strand::fn::formatText(m_text, m_format.view(), *this, GetLineNum(), m_scratch);
+        m_value.set(m_text);
         switch (Kind) {
             case DebugKind::Message:
                 context->debugMessage(m_value.get());
@@ -185,9 +110,15 @@ class xrDebugExprImp final : public xrFunctionExprImp<xrStringExprImp>, xrHostFu
     }
 
   private:
-    std::vector<String> m_texts;
-    std::vector<double> m_numbers;
-    std::vector<bool> m_isNumber;
+    bool hasNext() const override { return m_next < argCount(); }
+    double nextNumber() override { return numberArg(*m_ctx, m_next++); }
+    const String& nextText() override { return textArg(*m_ctx, m_next++); }
+
+    ExpressionContext* m_ctx = nullptr;
+    size_t m_next = 1;
+    String m_format;
+    String m_text;
+    std::string m_scratch;
 };
 
 // sendmessagetoclient(message)
