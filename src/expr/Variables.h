@@ -247,8 +247,8 @@ class xrExpressionIndexedVariableImp final : public xrExpressionVariableInterfac
 // The variables of one parse: one per name and scope (names folding A to Z), in the order met.
 struct xrVariableList : xrCounted {
     std::vector<xrVariableRef> items;
-    // Set when the script calls a built-in function: such a script may reach properties it does not
-    // name, so the names above are not all it can read.
+    // Set when the script calls a built-in function that may reach properties it does not name (by
+    // position, by a computed name, or the whole record), so the names above are not all it can read.
     bool callsFunctions = false;
 };
 

@@ -1,5 +1,7 @@
 #include "parser/BuildParserBase.h"
 
+#include <cstring>
+
 #include "expr/LiteralNodes.h"
 #include "expr/OperatorNodes.h"
 #include "expr/VariableNodes.h"
@@ -49,12 +51,28 @@ xrNodeRef xrBuildParserBase::variableRef(const antlr::RefToken& token, int32_t s
     return xrNodeRef(new xrPropertyRefExprImp(line(token), variable(token, scope)));
 }
 
+// Whether a function may reach properties the script does not name: by position, by a computed name
+// or as the whole record (the property, control, parameter and protocol families). The families that
+// compute on their arguments alone (dates, math, strings, conversions, bitsets, hash tables) reach
+// only the properties their arguments name.
+bool xrBuildParserBase::reachesRecord(const xrFunctionFactory::Entry* entry) {
+    if (!entry)
+        return true;
+    for (const char* family : {"date", "math", "string", "conversion", "bitset", "hash table"}) {
+        if (std::strcmp(entry->family, family) == 0)
+            return false;
+    }
+    return true;
+}
+
 xrNodeRef xrBuildParserBase::call(const antlr::RefToken& name,
                                   const strand::Ptr<xrBasicExpressionListImp>& arguments, bool complete) {
     if (!complete)
         return nullptr;
-    m_variables->GetVariables()->callsFunctions = true;
-    return limit(xrFunctionFactory::GetFunctionByName(tokenText(name), line(name), *m_variables, arguments));
+    const strand::String text = tokenText(name);
+    if (reachesRecord(xrFunctionFactory::Find(text)))
+        m_variables->GetVariables()->callsFunctions = true;
+    return limit(xrFunctionFactory::GetFunctionByName(text, line(name), *m_variables, arguments));
 }
 
 xrNodeRef xrBuildParserBase::addPlus(const antlr::RefToken& token, const xrNodeRef& left,

@@ -12,6 +12,7 @@
 #include "expr/ExpressionList.h"
 #include "expr/OperatorNodes.h"
 #include "expr/Variables.h"
+#include "functions/FunctionFactory.h"
 #include "parser/ParserBase.h"
 
 class xrBuildParserBase : public xrParserBase {
@@ -63,6 +64,7 @@ class xrBuildParserBase : public xrParserBase {
     }
 
     xrNodeRef limit(xrNodeRef node) const;
+    static bool reachesRecord(const xrFunctionFactory::Entry* entry);
 
   private:
     static bool missing(const xrNodeRef& node) { return !node; }
