@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "functions/FormatEngine.h"
+#include "functions/FormatCall.h"
 #include "functions/FunctionNode.h"
 #include "host/DataRecord.h"
 #include "host/DateTimeValue.h"
@@ -78,22 +78,17 @@ enum class DebugKind { Message, Error, Break };
 // debugMessage(format, value ...), debugMessageError(format, value ...), debugBreak(format, value ...)
 // With debugging off nothing is evaluated and the result is the previous message.
 template <DebugKind Kind>
-class xrDebugExprImp final : public xrFunctionExprImp<xrStringExprImp>,
-                             xrHostFunctionBase,
-                             private strand::fn::FormatArguments {
+class xrDebugExprImp final : public xrFormatCallExprImp, xrHostFunctionBase {
   public:
     xrDebugExprImp(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments)
-        : xrFunctionExprImp(line, arguments), xrHostFunctionBase(variables) {}
+        : xrFormatCallExprImp(line, arguments), xrHostFunctionBase(variables) {}
     void DoesSomethingCheck() const override {}
     const String& AsString(ExpressionContext& ctx) override {
         strand::iContext* context = host(ctx);
         if (!context || !context->isDebugging())
             return m_value.get();
         // The message is formatted as `format` formats, with its limits and messages.
-        m_ctx = &ctx;
-        m_next = 1;
-        m_format.assign(textArg(ctx, 0).view());
-        strand::fn::formatText(m_text, m_format.view(), *this, GetLineNum(), m_scratch);
+        formatCall(ctx, m_text);
         m_value.set(m_text);
         switch (Kind) {
             case DebugKind::Message:
@@ -110,15 +105,7 @@ class xrDebugExprImp final : public xrFunctionExprImp<xrStringExprImp>,
     }
 
   private:
-    bool hasNext() const override { return m_next < argCount(); }
-    double nextNumber() override { return numberArg(*m_ctx, m_next++); }
-    const String& nextText() override { return textArg(*m_ctx, m_next++); }
-
-    ExpressionContext* m_ctx = nullptr;
-    size_t m_next = 1;
-    String m_format;
     String m_text;
-    std::string m_scratch;
 };
 
 // sendmessagetoclient(message)

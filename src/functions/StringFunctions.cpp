@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "functions/FormatCall.h"
 #include "functions/FormatEngine.h"
 #include "functions/FunctionNode.h"
 #include "host/xrRegex.h"
@@ -114,26 +115,13 @@ class xrStringLengthExprImp final : public xrFunctionExprImp<xrNumericExprImp> {
 };
 
 // format(format, value ...)
-class xrFormatExprImp final : public xrFunctionExprImp<xrStringExprImp>, private strand::fn::FormatArguments {
+class xrFormatExprImp final : public xrFormatCallExprImp {
   public:
-    using xrFunctionExprImp::xrFunctionExprImp;
+    using xrFormatCallExprImp::xrFormatCallExprImp;
     const String& AsString(ExpressionContext& ctx) override {
-        m_ctx = &ctx;
-        m_next = 1;
-        m_format.assign(textArg(ctx, 0).view());
-        strand::fn::formatText(GetString(), m_format.view(), *this, GetLineNum(), m_scratch);
+        formatCall(ctx, GetString());
         return GetString();
     }
-
-  private:
-    bool hasNext() const override { return m_next < argCount(); }
-    double nextNumber() override { return numberArg(*m_ctx, m_next++); }
-    const String& nextText() override { return textArg(*m_ctx, m_next++); }
-
-    ExpressionContext* m_ctx = nullptr;
-    size_t m_next = 1;
-    String m_format;
-    std::string m_scratch;
 };
 
 // ---- Searching -------------------------------------------------------------------------------------
