@@ -355,29 +355,22 @@ class xrBitsetFlipAllExprImp final : public xrBitsetEditExprImp {
 
 namespace strand::bitsets {
 
-#define STRAND_BITSET_FACTORY(factory, node)                                                                \
-    xrNodeRef factory(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
-        return makeNode<node>(line, variables, arguments);                                                  \
-    }
-
-STRAND_BITSET_FACTORY(makeBinaryAnd, xrBinaryAndExprImp)
-STRAND_BITSET_FACTORY(makeBinaryOr, xrBinaryOrExprImp)
-STRAND_BITSET_FACTORY(makeBinaryXor, xrBinaryXorExprImp)
-STRAND_BITSET_FACTORY(makeBinaryNot, xrBinaryNotExprImp)
-STRAND_BITSET_FACTORY(makeBitsetAnd, xrBitsetAndExprImp)
-STRAND_BITSET_FACTORY(makeBitsetCreate, xrBitsetCreateExprImp)
-STRAND_BITSET_FACTORY(makeBitsetOr, xrBitsetOrExprImp)
-STRAND_BITSET_FACTORY(makeBitsetAndNot, xrBitsetAndNotExprImp)
-STRAND_BITSET_FACTORY(makeBitsetCount, xrBitsetCountExprImp)
-STRAND_BITSET_FACTORY(makeBitsetSize, xrBitsetSizeExprImp)
-STRAND_BITSET_FACTORY(makeBitsetResize, xrBitsetResizeExprImp)
-STRAND_BITSET_FACTORY(makeBitsetClear, xrBitsetClearExprImp)
-STRAND_BITSET_FACTORY(makeBitsetOn, xrBitsetSetExprImp<true>)
-STRAND_BITSET_FACTORY(makeBitsetOff, xrBitsetSetExprImp<false>)
-STRAND_BITSET_FACTORY(makeBitsetFlipAll, xrBitsetFlipAllExprImp)
-STRAND_BITSET_FACTORY(makeBitsetTest, xrBitsetTestExprImp)
-STRAND_BITSET_FACTORY(makeBitsetNext, xrBitsetNextExprImp)
-
-#undef STRAND_BITSET_FACTORY
+STRAND_BUILTIN_FACTORY(makeBinaryAnd, xrBinaryAndExprImp)
+STRAND_BUILTIN_FACTORY(makeBinaryOr, xrBinaryOrExprImp)
+STRAND_BUILTIN_FACTORY(makeBinaryXor, xrBinaryXorExprImp)
+STRAND_BUILTIN_FACTORY(makeBinaryNot, xrBinaryNotExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetAnd, xrBitsetAndExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetCreate, xrBitsetCreateExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetOr, xrBitsetOrExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetAndNot, xrBitsetAndNotExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetCount, xrBitsetCountExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetSize, xrBitsetSizeExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetResize, xrBitsetResizeExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetClear, xrBitsetClearExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetOn, xrBitsetSetExprImp<true>)
+STRAND_BUILTIN_FACTORY(makeBitsetOff, xrBitsetSetExprImp<false>)
+STRAND_BUILTIN_FACTORY(makeBitsetFlipAll, xrBitsetFlipAllExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetTest, xrBitsetTestExprImp)
+STRAND_BUILTIN_FACTORY(makeBitsetNext, xrBitsetNextExprImp)
 
 }  // namespace strand::bitsets

@@ -428,30 +428,23 @@ class xrGetOutputTypeExprImp final : public xrFunctionExprImp<xrStringExprImp> {
 
 namespace strand::components {
 
-#define STRAND_COMPONENT_FACTORY(factory, node)                                                             \
-    xrNodeRef factory(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
-        return makeNode<node>(line, variables, arguments);                                                  \
-    }
-
-STRAND_COMPONENT_FACTORY(makeSetParam, xrSetParamExprImp)
-STRAND_COMPONENT_FACTORY(makeSetDataParam, xrSetDataParamExprImp)
-STRAND_COMPONENT_FACTORY(makeSetParamHelp, xrSetParamHelpExprImp)
-STRAND_COMPONENT_FACTORY(makeGetNumParams, xrGetNumParamsExprImp)
-STRAND_COMPONENT_FACTORY(makeGetComponentName, xrGetComponentNameExprImp)
-STRAND_COMPONENT_FACTORY(makeGetParam, xrGetParamExprImp)
-STRAND_COMPONENT_FACTORY(makeGetParamLegalValues, xrGetParamLegalValuesExprImp)
-STRAND_COMPONENT_FACTORY(makeSetParamLegalValues, xrSetParamLegalValuesExprImp)
-STRAND_COMPONENT_FACTORY(makeGetParamType, xrGetParamTypeExprImp)
-STRAND_COMPONENT_FACTORY(makeSetParamType, xrSetParamTypeExprImp)
-STRAND_COMPONENT_FACTORY(makeGetParamHelp, xrGetParamHelpExprImp)
-STRAND_COMPONENT_FACTORY(makeGetParamFlag, xrGetParamFlagExprImp)
-STRAND_COMPONENT_FACTORY(makeSetParamFlag, xrSetParamFlagExprImp)
-STRAND_COMPONENT_FACTORY(makeGetIthParamName, xrGetIthParamNameExprImp)
-STRAND_COMPONENT_FACTORY(makeSetHelp, xrSetHelpExprImp)
-STRAND_COMPONENT_FACTORY(makeGetHelp, xrGetHelpExprImp)
-STRAND_COMPONENT_FACTORY(makeSetOutputType, xrSetOutputTypeExprImp)
-STRAND_COMPONENT_FACTORY(makeGetOutputType, xrGetOutputTypeExprImp)
-
-#undef STRAND_COMPONENT_FACTORY
+STRAND_BUILTIN_FACTORY(makeSetParam, xrSetParamExprImp)
+STRAND_BUILTIN_FACTORY(makeSetDataParam, xrSetDataParamExprImp)
+STRAND_BUILTIN_FACTORY(makeSetParamHelp, xrSetParamHelpExprImp)
+STRAND_BUILTIN_FACTORY(makeGetNumParams, xrGetNumParamsExprImp)
+STRAND_BUILTIN_FACTORY(makeGetComponentName, xrGetComponentNameExprImp)
+STRAND_BUILTIN_FACTORY(makeGetParam, xrGetParamExprImp)
+STRAND_BUILTIN_FACTORY(makeGetParamLegalValues, xrGetParamLegalValuesExprImp)
+STRAND_BUILTIN_FACTORY(makeSetParamLegalValues, xrSetParamLegalValuesExprImp)
+STRAND_BUILTIN_FACTORY(makeGetParamType, xrGetParamTypeExprImp)
+STRAND_BUILTIN_FACTORY(makeSetParamType, xrSetParamTypeExprImp)
+STRAND_BUILTIN_FACTORY(makeGetParamHelp, xrGetParamHelpExprImp)
+STRAND_BUILTIN_FACTORY(makeGetParamFlag, xrGetParamFlagExprImp)
+STRAND_BUILTIN_FACTORY(makeSetParamFlag, xrSetParamFlagExprImp)
+STRAND_BUILTIN_FACTORY(makeGetIthParamName, xrGetIthParamNameExprImp)
+STRAND_BUILTIN_FACTORY(makeSetHelp, xrSetHelpExprImp)
+STRAND_BUILTIN_FACTORY(makeGetHelp, xrGetHelpExprImp)
+STRAND_BUILTIN_FACTORY(makeSetOutputType, xrSetOutputTypeExprImp)
+STRAND_BUILTIN_FACTORY(makeGetOutputType, xrGetOutputTypeExprImp)
 
 }  // namespace strand::components

@@ -305,32 +305,25 @@ class xrCreateGUIDExprImp final : public xrFunctionExprImp<xrStringExprImp> {
 
 namespace strand::control {
 
-#define STRAND_CONTROL_FACTORY(name, ...)                                                                \
-    xrNodeRef name(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
-        return makeNode<__VA_ARGS__>(line, variables, arguments);                                        \
-    }
-
-STRAND_CONTROL_FACTORY(makeTerminate, xrStopExprImp<ComponentState::Terminated, kTerminate>)
-STRAND_CONTROL_FACTORY(makeError, xrErrorExprImp)
-STRAND_CONTROL_FACTORY(makeHalt, xrStopExprImp<ComponentState::Terminated, kHalt>)
-STRAND_CONTROL_FACTORY(makeHaltProtocol, xrStopExprImp<ComponentState::HaltProtocol, kHaltProtocol>)
-STRAND_CONTROL_FACTORY(makeTerminatePipeline, xrStopExprImp<ComponentState::Terminated, kTerminatePipeline>)
-STRAND_CONTROL_FACTORY(makeBlockPipeline, xrStopExprImp<ComponentState::Blocked, kBlockPipeline>)
-STRAND_CONTROL_FACTORY(makeFileExists, xrFileExistsExprImp)
-STRAND_CONTROL_FACTORY(makeFileSize, xrFileSizeExprImp)
-STRAND_CONTROL_FACTORY(makeFileLastModified, xrFileLastModifiedExprImp)
-STRAND_CONTROL_FACTORY(makeFileOwner, xrFileOwnerExprImp)
-STRAND_CONTROL_FACTORY(makeSendMessageToClient, xrSendMessageToClientExprImp)
-STRAND_CONTROL_FACTORY(makeSleep, xrSleepExprImp)
-STRAND_CONTROL_FACTORY(makeISupports, xrISupportsExprImp)
-STRAND_CONTROL_FACTORY(makeIsValidStrandScript, xrIsValidStrandScriptExprImp)
-STRAND_CONTROL_FACTORY(makeDebugMessage, xrDebugExprImp<DebugKind::Message>)
-STRAND_CONTROL_FACTORY(makeDebugMessageError, xrDebugExprImp<DebugKind::Error>)
-STRAND_CONTROL_FACTORY(makeDebugBreak, xrDebugExprImp<DebugKind::Break>)
-STRAND_CONTROL_FACTORY(makeAssert, xrAssertExprImp)
-STRAND_CONTROL_FACTORY(makeEval, xrEvalExprImp)
-STRAND_CONTROL_FACTORY(makeCreateGUID, xrCreateGUIDExprImp)
-
-#undef STRAND_CONTROL_FACTORY
+STRAND_BUILTIN_FACTORY(makeTerminate, xrStopExprImp<ComponentState::Terminated, kTerminate>)
+STRAND_BUILTIN_FACTORY(makeError, xrErrorExprImp)
+STRAND_BUILTIN_FACTORY(makeHalt, xrStopExprImp<ComponentState::Terminated, kHalt>)
+STRAND_BUILTIN_FACTORY(makeHaltProtocol, xrStopExprImp<ComponentState::HaltProtocol, kHaltProtocol>)
+STRAND_BUILTIN_FACTORY(makeTerminatePipeline, xrStopExprImp<ComponentState::Terminated, kTerminatePipeline>)
+STRAND_BUILTIN_FACTORY(makeBlockPipeline, xrStopExprImp<ComponentState::Blocked, kBlockPipeline>)
+STRAND_BUILTIN_FACTORY(makeFileExists, xrFileExistsExprImp)
+STRAND_BUILTIN_FACTORY(makeFileSize, xrFileSizeExprImp)
+STRAND_BUILTIN_FACTORY(makeFileLastModified, xrFileLastModifiedExprImp)
+STRAND_BUILTIN_FACTORY(makeFileOwner, xrFileOwnerExprImp)
+STRAND_BUILTIN_FACTORY(makeSendMessageToClient, xrSendMessageToClientExprImp)
+STRAND_BUILTIN_FACTORY(makeSleep, xrSleepExprImp)
+STRAND_BUILTIN_FACTORY(makeISupports, xrISupportsExprImp)
+STRAND_BUILTIN_FACTORY(makeIsValidStrandScript, xrIsValidStrandScriptExprImp)
+STRAND_BUILTIN_FACTORY(makeDebugMessage, xrDebugExprImp<DebugKind::Message>)
+STRAND_BUILTIN_FACTORY(makeDebugMessageError, xrDebugExprImp<DebugKind::Error>)
+STRAND_BUILTIN_FACTORY(makeDebugBreak, xrDebugExprImp<DebugKind::Break>)
+STRAND_BUILTIN_FACTORY(makeAssert, xrAssertExprImp)
+STRAND_BUILTIN_FACTORY(makeEval, xrEvalExprImp)
+STRAND_BUILTIN_FACTORY(makeCreateGUID, xrCreateGUIDExprImp)
 
 }  // namespace strand::control

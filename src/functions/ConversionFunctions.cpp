@@ -472,32 +472,25 @@ class xrConvertToDaylightExprImp final : public xrConversionExprImp<xrStringExpr
 
 namespace strand::conversions {
 
-#define STRAND_CONVERSION_FACTORY(factory, node)                                                            \
-    xrNodeRef factory(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
-        return makeNode<node>(line, variables, arguments);                                                  \
-    }
-
-STRAND_CONVERSION_FACTORY(makeAsc, xrAscExprImp)
-STRAND_CONVERSION_FACTORY(makeChr, xrChrExprImp)
-STRAND_CONVERSION_FACTORY(makeConvertToHex, xrConvertToHexExprImp)
-STRAND_CONVERSION_FACTORY(makeConvertFromHex, xrConvertFromHexExprImp)
-STRAND_CONVERSION_FACTORY(makeConvertToBase64, xrConvertToBase64ExprImp)
-STRAND_CONVERSION_FACTORY(makeConvertFromBase64, xrConvertFromBase64ExprImp)
-STRAND_CONVERSION_FACTORY(makeCompress, xrCompressExprImp<false>)
-STRAND_CONVERSION_FACTORY(makeUncompress, xrCompressExprImp<true>)
-STRAND_CONVERSION_FACTORY(makeConvertStringToBytes, xrStringToBytesExprImp)
-STRAND_CONVERSION_FACTORY(makeConvertBytesToString, xrBytesToStringExprImp)
-STRAND_CONVERSION_FACTORY(makeConvertFromDaylight, xrConvertFromDaylightExprImp)
-STRAND_CONVERSION_FACTORY(makeConvertDaylightFingerprint, xrDaylightFingerprintExprImp)
-STRAND_CONVERSION_FACTORY(makeConvertToDaylight, xrConvertToDaylightExprImp)
-STRAND_CONVERSION_FACTORY(makeBoolean, xrBooleanConvExprImp)
-STRAND_CONVERSION_FACTORY(makeInteger, xrIntegerConvExprImp)
-STRAND_CONVERSION_FACTORY(makeDouble, xrDoubleConvExprImp)
-STRAND_CONVERSION_FACTORY(makeString, xrStringConvExprImp)
-STRAND_CONVERSION_FACTORY(makeIsInteger, xrIsIntegerExprImp)
-STRAND_CONVERSION_FACTORY(makeIsNumber, xrIsDoubleExprImp)
-STRAND_CONVERSION_FACTORY(makeUrlEncode, xrUrlEncodeExprImp)
-
-#undef STRAND_CONVERSION_FACTORY
+STRAND_BUILTIN_FACTORY(makeAsc, xrAscExprImp)
+STRAND_BUILTIN_FACTORY(makeChr, xrChrExprImp)
+STRAND_BUILTIN_FACTORY(makeConvertToHex, xrConvertToHexExprImp)
+STRAND_BUILTIN_FACTORY(makeConvertFromHex, xrConvertFromHexExprImp)
+STRAND_BUILTIN_FACTORY(makeConvertToBase64, xrConvertToBase64ExprImp)
+STRAND_BUILTIN_FACTORY(makeConvertFromBase64, xrConvertFromBase64ExprImp)
+STRAND_BUILTIN_FACTORY(makeCompress, xrCompressExprImp<false>)
+STRAND_BUILTIN_FACTORY(makeUncompress, xrCompressExprImp<true>)
+STRAND_BUILTIN_FACTORY(makeConvertStringToBytes, xrStringToBytesExprImp)
+STRAND_BUILTIN_FACTORY(makeConvertBytesToString, xrBytesToStringExprImp)
+STRAND_BUILTIN_FACTORY(makeConvertFromDaylight, xrConvertFromDaylightExprImp)
+STRAND_BUILTIN_FACTORY(makeConvertDaylightFingerprint, xrDaylightFingerprintExprImp)
+STRAND_BUILTIN_FACTORY(makeConvertToDaylight, xrConvertToDaylightExprImp)
+STRAND_BUILTIN_FACTORY(makeBoolean, xrBooleanConvExprImp)
+STRAND_BUILTIN_FACTORY(makeInteger, xrIntegerConvExprImp)
+STRAND_BUILTIN_FACTORY(makeDouble, xrDoubleConvExprImp)
+STRAND_BUILTIN_FACTORY(makeString, xrStringConvExprImp)
+STRAND_BUILTIN_FACTORY(makeIsInteger, xrIsIntegerExprImp)
+STRAND_BUILTIN_FACTORY(makeIsNumber, xrIsDoubleExprImp)
+STRAND_BUILTIN_FACTORY(makeUrlEncode, xrUrlEncodeExprImp)
 
 }  // namespace strand::conversions

@@ -124,3 +124,10 @@ xrNodeRef makeNode(int32_t line, xrExpressionVariableFactory& variables, const x
     else
         return xrNodeRef(new T(line, arguments));
 }
+
+// Defines `factory`, the factory of the node class given after it (a class name, template arguments
+// allowed), as makeNode builds it: STRAND_BUILTIN_FACTORY(makeStringLength, xrStringLengthExprImp).
+#define STRAND_BUILTIN_FACTORY(factory, ...)                                                                \
+    xrNodeRef factory(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
+        return makeNode<__VA_ARGS__>(line, variables, arguments);                                           \
+    }

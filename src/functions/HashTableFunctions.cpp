@@ -366,23 +366,16 @@ class xrHashIthValueExprImp final : public xrHashLookupExprImp<xrValueResultExpr
 
 namespace strand::hashes {
 
-#define STRAND_HASH_FACTORY(factory, node)                                                                  \
-    xrNodeRef factory(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
-        return makeNode<node>(line, variables, arguments);                                                  \
-    }
-
-STRAND_HASH_FACTORY(makeHashCreate, xrHashCreateExprImp)
-STRAND_HASH_FACTORY(makeHashDestroy, xrHashDestroyExprImp)
-STRAND_HASH_FACTORY(makeHashClear, xrHashClearExprImp)
-STRAND_HASH_FACTORY(makeHashAdd, xrHashAddExprImp)
-STRAND_HASH_FACTORY(makeHashFind, xrHashFindExprImp)
-STRAND_HASH_FACTORY(makeHashContains, xrHashContainsExprImp)
-STRAND_HASH_FACTORY(makeHashRemove, xrHashRemoveExprImp)
-STRAND_HASH_FACTORY(makeHashFindIndex, xrHashFindIndexExprImp)
-STRAND_HASH_FACTORY(makeHashNumValues, xrHashNumValuesExprImp)
-STRAND_HASH_FACTORY(makeHashIthKey, xrHashIthKeyExprImp)
-STRAND_HASH_FACTORY(makeHashIthValue, xrHashIthValueExprImp)
-
-#undef STRAND_HASH_FACTORY
+STRAND_BUILTIN_FACTORY(makeHashCreate, xrHashCreateExprImp)
+STRAND_BUILTIN_FACTORY(makeHashDestroy, xrHashDestroyExprImp)
+STRAND_BUILTIN_FACTORY(makeHashClear, xrHashClearExprImp)
+STRAND_BUILTIN_FACTORY(makeHashAdd, xrHashAddExprImp)
+STRAND_BUILTIN_FACTORY(makeHashFind, xrHashFindExprImp)
+STRAND_BUILTIN_FACTORY(makeHashContains, xrHashContainsExprImp)
+STRAND_BUILTIN_FACTORY(makeHashRemove, xrHashRemoveExprImp)
+STRAND_BUILTIN_FACTORY(makeHashFindIndex, xrHashFindIndexExprImp)
+STRAND_BUILTIN_FACTORY(makeHashNumValues, xrHashNumValuesExprImp)
+STRAND_BUILTIN_FACTORY(makeHashIthKey, xrHashIthKeyExprImp)
+STRAND_BUILTIN_FACTORY(makeHashIthValue, xrHashIthValueExprImp)
 
 }  // namespace strand::hashes

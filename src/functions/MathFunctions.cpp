@@ -303,10 +303,6 @@ namespace strand::math {
     xrNodeRef factory(int32_t line, xrExpressionVariableFactory&, const xrArguments& arguments) { \
         return xrNodeRef(new node(line, arguments, function));                                    \
     }
-#define STRAND_NODE_FACTORY(factory, node)                                                                  \
-    xrNodeRef factory(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) { \
-        return makeNode<node>(line, variables, arguments);                                                  \
-    }
 
 STRAND_MATH_FACTORY(makeAbs, xrMath1ExprImp, &absOf)
 STRAND_MATH_FACTORY(makeAcos, xrMath1ExprImp, &acosOf)
@@ -333,19 +329,18 @@ STRAND_MATH_FACTORY(makeIncompleteBeta, xrMath3ExprImp, &incompleteBetaOf)
 STRAND_MATH_FACTORY(makeBinomialPdf, xrMath3ExprImp, &binomialPdfOf)
 STRAND_MATH_FACTORY(makeBinomialCdf, xrMath3ExprImp, &binomialCdfOf)
 STRAND_MATH_FACTORY(makeSign, xrMath1ExprImp, &signOf)
-STRAND_NODE_FACTORY(makeRand, xrRandExprImp)
-STRAND_NODE_FACTORY(makeSrand, xrSrandExprImp)
-STRAND_NODE_FACTORY(makeHashCode, xrHashCodeExprImp)
-STRAND_NODE_FACTORY(makeApprox, xrApproxExprImp)
-STRAND_NODE_FACTORY(makeSum, xrSumExprImp<false>)
-STRAND_NODE_FACTORY(makeAvg, xrSumExprImp<true>)
-STRAND_NODE_FACTORY(makePi, xrPiExprImp)
+STRAND_BUILTIN_FACTORY(makeRand, xrRandExprImp)
+STRAND_BUILTIN_FACTORY(makeSrand, xrSrandExprImp)
+STRAND_BUILTIN_FACTORY(makeHashCode, xrHashCodeExprImp)
+STRAND_BUILTIN_FACTORY(makeApprox, xrApproxExprImp)
+STRAND_BUILTIN_FACTORY(makeSum, xrSumExprImp<false>)
+STRAND_BUILTIN_FACTORY(makeAvg, xrSumExprImp<true>)
+STRAND_BUILTIN_FACTORY(makePi, xrPiExprImp)
 STRAND_MATH_FACTORY(makeBin, xrMath2ExprImp, &binOf)
 STRAND_MATH_FACTORY(makeMin, xrMath2ExprImp, &minOf)
 STRAND_MATH_FACTORY(makeMax, xrMath2ExprImp, &maxOf)
-STRAND_NODE_FACTORY(makeMod, xrModExprImp)
+STRAND_BUILTIN_FACTORY(makeMod, xrModExprImp)
 
 #undef STRAND_MATH_FACTORY
-#undef STRAND_NODE_FACTORY
 
 }  // namespace strand::math

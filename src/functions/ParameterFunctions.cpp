@@ -147,26 +147,12 @@ class xrParameterNameExprImp final : public xrFunctionExprImp<xrStringExprImp> {
 
 }  // namespace
 
-xrNodeRef makeSetLegalValues(int32_t line, xrExpressionVariableFactory& variables,
-                             const xrArguments& arguments) {
-    return makeNode<xrSetLegalValuesExprImp>(line, variables, arguments);
-}
+STRAND_BUILTIN_FACTORY(makeSetLegalValues, xrSetLegalValuesExprImp)
 
-xrNodeRef makeSetDisabledDetails(int32_t line, xrExpressionVariableFactory& variables,
-                                 const xrArguments& arguments) {
-    return makeNode<xrSetDisabledDetailsExprImp>(line, variables, arguments);
-}
+STRAND_BUILTIN_FACTORY(makeSetDisabledDetails, xrSetDisabledDetailsExprImp)
 
-xrNodeRef makeSetInvalidDetails(int32_t line, xrExpressionVariableFactory& variables,
-                                const xrArguments& arguments) {
-    return makeNode<xrSetInvalidDetailsExprImp>(line, variables, arguments);
-}
+STRAND_BUILTIN_FACTORY(makeSetInvalidDetails, xrSetInvalidDetailsExprImp)
 
-xrNodeRef makeParameter(int32_t line, xrExpressionVariableFactory& variables, const xrArguments& arguments) {
-    return makeNode<xrParameterExprImp>(line, variables, arguments);
-}
+STRAND_BUILTIN_FACTORY(makeParameter, xrParameterExprImp)
 
-xrNodeRef makeParameterName(int32_t line, xrExpressionVariableFactory& variables,
-                            const xrArguments& arguments) {
-    return makeNode<xrParameterNameExprImp>(line, variables, arguments);
-}
+STRAND_BUILTIN_FACTORY(makeParameterName, xrParameterNameExprImp)

@@ -145,9 +145,6 @@ class xrRunProtocolFunction final : public xrFunctionExprImp<xrValueResultExprIm
 
 namespace strand::protocols {
 
-xrNodeRef makeRunProtocol(int32_t line, xrExpressionVariableFactory& variables,
-                          const xrArguments& arguments) {
-    return makeNode<xrRunProtocolFunction>(line, variables, arguments);
-}
+STRAND_BUILTIN_FACTORY(makeRunProtocol, xrRunProtocolFunction)
 
 }  // namespace strand::protocols

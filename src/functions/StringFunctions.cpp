@@ -620,59 +620,23 @@ class xrRSubstExprImp final : public xrFunctionExprImp<xrStringExprImp> {
 
 namespace strand::strings {
 
-xrNodeRef makeSubstring(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrSubstringExprImp>(line, v, a);
-}
-xrNodeRef makeFormat(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrFormatExprImp>(line, v, a);
-}
-xrNodeRef makeStringLength(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrStringLengthExprImp>(line, v, a);
-}
-xrNodeRef makeFindSubstring(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrFindSubstringExprImp>(line, v, a);
-}
-xrNodeRef makeFindLastSubstring(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrFindLastSubstringExprImp>(line, v, a);
-}
-xrNodeRef makeStrReplace(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrStrReplaceExprImp>(line, v, a);
-}
-xrNodeRef makeStrErase(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrStrEraseExprImp>(line, v, a);
-}
-xrNodeRef makeStrInsert(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrStrInsertExprImp>(line, v, a);
-}
-xrNodeRef makeStrOverwrite(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrStrOverwriteExprImp>(line, v, a);
-}
-xrNodeRef makeToUpper(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrCaseExprImp<true>>(line, v, a);
-}
-xrNodeRef makeToLower(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrCaseExprImp<false>>(line, v, a);
-}
-xrNodeRef makeTrim(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrTrimExprImp>(line, v, a);
-}
-xrNodeRef makeNumberSort(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrNumberSortExprImp>(line, v, a);
-}
-xrNodeRef makeSort(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrSortExprImp>(line, v, a);
-}
-xrNodeRef makeRemoveDuplicates(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrRemoveDuplicatesExprImp>(line, v, a);
-}
-xrNodeRef makeRMatch(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrRegexArrayExprImp<xrRegexOp::Match>>(line, v, a);
-}
-xrNodeRef makeRSplit(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrRegexArrayExprImp<xrRegexOp::Split>>(line, v, a);
-}
-xrNodeRef makeRSubst(int32_t line, xrExpressionVariableFactory& v, const xrArguments& a) {
-    return makeNode<xrRSubstExprImp>(line, v, a);
-}
+STRAND_BUILTIN_FACTORY(makeSubstring, xrSubstringExprImp)
+STRAND_BUILTIN_FACTORY(makeFormat, xrFormatExprImp)
+STRAND_BUILTIN_FACTORY(makeStringLength, xrStringLengthExprImp)
+STRAND_BUILTIN_FACTORY(makeFindSubstring, xrFindSubstringExprImp)
+STRAND_BUILTIN_FACTORY(makeFindLastSubstring, xrFindLastSubstringExprImp)
+STRAND_BUILTIN_FACTORY(makeStrReplace, xrStrReplaceExprImp)
+STRAND_BUILTIN_FACTORY(makeStrErase, xrStrEraseExprImp)
+STRAND_BUILTIN_FACTORY(makeStrInsert, xrStrInsertExprImp)
+STRAND_BUILTIN_FACTORY(makeStrOverwrite, xrStrOverwriteExprImp)
+STRAND_BUILTIN_FACTORY(makeToUpper, xrCaseExprImp<true>)
+STRAND_BUILTIN_FACTORY(makeToLower, xrCaseExprImp<false>)
+STRAND_BUILTIN_FACTORY(makeTrim, xrTrimExprImp)
+STRAND_BUILTIN_FACTORY(makeNumberSort, xrNumberSortExprImp)
+STRAND_BUILTIN_FACTORY(makeSort, xrSortExprImp)
+STRAND_BUILTIN_FACTORY(makeRemoveDuplicates, xrRemoveDuplicatesExprImp)
+STRAND_BUILTIN_FACTORY(makeRMatch, xrRegexArrayExprImp<xrRegexOp::Match>)
+STRAND_BUILTIN_FACTORY(makeRSplit, xrRegexArrayExprImp<xrRegexOp::Split>)
+STRAND_BUILTIN_FACTORY(makeRSubst, xrRSubstExprImp)
 
 }  // namespace strand::strings
