@@ -7,8 +7,11 @@
 #   filter   keep the records whose price > 100 and whose name starts with A or a
 #   strings  label := toupper(name) . '-' . substring(code, 1, 3) . '#' . id; lcode := tolower(code)
 #   masked   masked := rsubst(text, '[0-9]+', '#')             (the first run of digits replaced)
+#   format   third := format('%.2f', price / 3); year := integer(substring(date, 1, 4))
+#   loop     #acc := 0; FOR i IN 1 .. 10 LOOP #acc += i; END LOOP; loopsum := #acc + quantity;
+#            @n += 1; seq := @n                  (a script-local sum and a global record counter)
 #
-# The first three read id,name,code,price,quantity; the string workloads read a second file with
+# arith, label, filter and loop read id,name,code,price,quantity; the others read a second file with
 # the same records and two more fields, text (about 40 characters with digits) and date (YYYY-MM-DD).
 #
 # Every tool reads the CSV file and writes CSV to a file: the header plus the new columns, or for
@@ -169,7 +172,7 @@ if [ ! -s "$INPUT_WIDE" ]; then
 fi
 # input_of WORKLOAD: the file the workload reads
 input_of() {
-    case "$1" in strings|masked) echo "$INPUT_WIDE" ;; *) echo "$INPUT" ;; esac
+    case "$1" in strings|masked|format) echo "$INPUT_WIDE" ;; *) echo "$INPUT" ;; esac
 }
 
 # --- the workloads, one script per tool --------------------------------------------------------
@@ -192,6 +195,19 @@ EOF
 cat > "$WORK/masked.ss" <<'EOF'
 masked := rsubst(text, '[0-9]+', '#');
 EOF
+cat > "$WORK/format.ss" <<'EOF'
+third := format('%.2f', price / 3);
+year := integer(substring(date, 1, 4));
+EOF
+cat > "$WORK/loop.ss" <<'EOF'
+#acc := 0;
+FOR i IN 1 .. 10 LOOP
+    #acc += i;
+END LOOP;
+loopsum := #acc + quantity;
+@n += 1;
+seq := @n;
+EOF
 
 # Lua: io.lines, a pattern match splits the five fields, tonumber converts, and the output lines
 # are gathered in a table and written with table.concat in blocks.
@@ -206,7 +222,7 @@ local lines = io.lines(input)
 local header = lines()
 out:write(header, "$2\n")
 for line in lines do
-    local id, name, code, price, quantity, text = match(line, "^([^,]*),([^,]*),([^,]*),([^,]*),([^,]*),?([^,]*)")
+    local id, name, code, price, quantity, text, date = match(line, "^([^,]*),([^,]*),([^,]*),([^,]*),([^,]*),?([^,]*),?([^,]*)")
 $1
     if n >= 4096 then
         out:write(concat(buf, "", 1, n))
@@ -233,18 +249,31 @@ lua_script '    n = n + 1
 lua_script '    n = n + 1
     buf[n] = line .. "," .. (gsub(text, "%d+", "#", 1)) .. "\n"' ",masked" |
     sed 's/^local match, tonumber, concat = .*/&\nlocal gsub = string.gsub/' > "$WORK/masked.lua"
+lua_script '    n = n + 1
+    buf[n] = line .. "," .. format("%.2f", tonumber(price) / 3) .. "," .. tonumber(sub(date, 1, 4)) .. "\n"' ",third,year" |
+    sed 's/^local match, tonumber, concat = .*/&\nlocal format, sub = string.format, string.sub/' > "$WORK/format.lua"
+lua_script '    local acc = 0
+    for i = 1, 10 do acc = acc + i end
+    seq = seq + 1
+    n = n + 1
+    buf[n] = line .. "," .. (acc + tonumber(quantity)) .. "," .. seq .. "\n"' ",loopsum,seq" |
+    sed 's/^local match, tonumber, concat = .*/&\nlocal seq = 0/' > "$WORK/loop.lua"
 
 MAWK_ARITH='NR == 1 { print $0, "total", "tax", "net"; next } { t = $4 * $5; x = t * 0.2; print $0, t, x, t - x }'
 MAWK_LABEL='NR == 1 { print $0, "label"; next } { print $0, $2 "-" $3 }'
 MAWK_FILTER='NR == 1 || ($4 + 0 > 100 && $2 ~ /^[Aa]/)'
 MAWK_STRINGS='NR == 1 { print $0, "label", "lcode"; next } { print $0, toupper($2) "-" substr($3, 1, 3) "#" $1, tolower($3) }'
 MAWK_MASKED='NR == 1 { print $0, "masked"; next } { t = $6; sub(/[0-9]+/, "#", t); print $0, t }'
+MAWK_FORMAT='NR == 1 { print $0, "third", "year"; next } { print $0, sprintf("%.2f", $4 / 3), substr($7, 1, 4) + 0 }'
+MAWK_LOOP='NR == 1 { print $0, "loopsum", "seq"; next } { acc = 0; for (i = 1; i <= 10; i++) acc += i; n++; print $0, acc + $5, n }'
 
 MLR_ARITH='$total = $price * $quantity; $tax = $total * 0.2; $net = $total - $tax'
 MLR_LABEL='$label = $name . "-" . $code'
 MLR_FILTER='$price > 100 && $name =~ "^[Aa]"'
 MLR_STRINGS='$label = toupper($name) . "-" . substr1($code, 1, 3) . "#" . $id; $lcode = tolower($code)'
 MLR_MASKED='$masked = sub($text, "[0-9]+", "#")'
+MLR_FORMAT='$third = fmtnum($price / 3, "%.2f"); $year = int(substr1($date, 1, 4))'
+MLR_LOOP='var acc = 0; for (int i = 1; i <= 10; i += 1) { acc += i } $loopsum = acc + $quantity; @n += 1; $seq = @n'
 
 # run TOOL WORKLOAD: one run, output in $WORK/out/TOOL-WORKLOAD.csv
 run() {
@@ -254,6 +283,8 @@ run() {
         strand)
             if [ "$2" = filter ]; then
                 "$STRAND" run --quiet --filter "$WORK/filter.ss" "$INPUT" -o "$out"
+            elif [ "$2" = loop ]; then
+                "$STRAND" run --quiet --init '@n := 0' "$WORK/loop.ss" "$input" -o "$out"
             else
                 "$STRAND" run --quiet "$WORK/$2.ss" "$input" -o "$out"
             fi ;;
@@ -264,6 +295,7 @@ run() {
             case "$2" in
                 arith) prog=$MAWK_ARITH ;; label) prog=$MAWK_LABEL ;; filter) prog=$MAWK_FILTER ;;
                 strings) prog=$MAWK_STRINGS ;; masked) prog=$MAWK_MASKED ;;
+                format) prog=$MAWK_FORMAT ;; loop) prog=$MAWK_LOOP ;;
             esac
             mawk -F, -v OFS=, -v CONVFMT=%.15g -v OFMT=%.15g "$prog" "$input" > "$out" ;;
         miller)
@@ -273,6 +305,8 @@ run() {
                 filter) mlr --icsv --ocsv filter "$MLR_FILTER" "$INPUT" > "$out" ;;
                 strings) mlr --icsv --ocsv put "$MLR_STRINGS" "$input" > "$out" ;;
                 masked) mlr --icsv --ocsv put "$MLR_MASKED" "$input" > "$out" ;;
+                format) mlr --icsv --ocsv put "$MLR_FORMAT" "$input" > "$out" ;;
+                loop)   mlr --icsv --ocsv put "$MLR_LOOP" "$input" > "$out" ;;
             esac ;;
     esac
 }
@@ -332,6 +366,14 @@ expect_masked() {
     awk -F, -v mid="$MID" -v last="$RECORDS" 'NR > 1 && ($1 == 1 || $1 == mid || $1 == last) {
         t = $6; sub(/[0-9]+/, "#", t); print $1 "=" t }' "$INPUT_WIDE"
 }
+expect_format() {
+    awk -F, -v mid="$MID" -v last="$RECORDS" 'NR > 1 && ($1 == 1 || $1 == mid || $1 == last) {
+        printf "%s=%.2f|%d\n", $1, $4 / 3, substr($7, 1, 4) }' "$INPUT_WIDE"
+}
+expect_loop() {
+    awk -F, -v mid="$MID" -v last="$RECORDS" 'NR > 1 && ($1 == 1 || $1 == mid || $1 == last) {
+        print $1 "=" (55 + $5) "|" (NR - 1) }' "$INPUT"
+}
 expect_filter_ids() {
     awk -F, 'NR > 1 && $4 + 0 > 100 && tolower(substr($2, 1, 1)) == "a" { print $1 }' "$INPUT" | cksum
 }
@@ -358,13 +400,15 @@ same_numbers() {
 
 # --- measure -----------------------------------------------------------------------------------
 
-WORKLOADS=(arith label filter strings masked)
+WORKLOADS=(arith label filter strings masked format loop)
 declare -A TITLE=(
     [arith]="arithmetic: total, tax, net"
     [label]="string: label := name . '-' . code"
     [filter]="filter: price > 100 and name LIKE 'a%'"
     [strings]="string building: toupper, substring, tolower"
     [masked]="regex: masked := rsubst(text, '[0-9]+', '#')"
+    [format]="formatting: format('%.2f', price / 3), integer(substring(date, 1, 4))"
+    [loop]="loop: FOR i IN 1 .. 10 into a local, a global counter"
 )
 declare -A SECONDS_OF=() PROBLEMS=()
 failures=0
@@ -379,6 +423,8 @@ for w in "${WORKLOADS[@]}"; do
         filter) want_count=$passing; want=$(expect_filter_ids) ;;
         strings) want_count=$RECORDS; want=$(expect_strings) ;;
         masked) want_count=$RECORDS; want=$(expect_masked) ;;
+        format) want_count=$RECORDS; want=$(expect_format) ;;
+        loop)   want_count=$RECORDS; want=$(expect_loop) ;;
     esac
     for t in "${TOOLS[@]}"; do
         note "$w: $t (best of $RUNS)"
@@ -401,6 +447,10 @@ for w in "${WORKLOADS[@]}"; do
                         [ "$got" = "$want" ] || problem="labels differ: got $(echo $got) expected $(echo $want)" ;;
                 masked) got=$(values "$out" masked)
                         [ "$got" = "$want" ] || problem="masked texts differ: got $(echo $got) expected $(echo $want)" ;;
+                format) got=$(values "$out" third year)
+                        [ "$got" = "$want" ] || problem="formatted values differ: got $(echo $got) expected $(echo $want)" ;;
+                loop)   got=$(values "$out" loopsum seq)
+                        [ "$got" = "$want" ] || problem="loop sums differ: got $(echo $got) expected $(echo $want)" ;;
                 filter) got=$(filter_ids "$out")
                         [ "$got" = "$want" ] || problem="the passing ids differ" ;;
             esac

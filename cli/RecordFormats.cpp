@@ -192,7 +192,7 @@ std::optional<FieldNumber> readNumber(std::string_view text) {
 // ---- DelimitedParser ----
 
 DelimitedParser::Status DelimitedParser::parse(std::string_view window, bool atEnd) {
-    m_spans.clear();
+    m_inScratch.clear();
     m_fields.clear();
     m_scratch.clear();
     m_consumed = 0;
@@ -201,7 +201,7 @@ DelimitedParser::Status DelimitedParser::parse(std::string_view window, bool atE
         return atEnd ? Status::End : Status::NeedMore;
     const Status status = m_tsv ? parseTsv(window, atEnd) : parseCsv(window, atEnd);
     if (status == Status::Record)
-        finish(window);
+        finish();
     return status;
 }
 
@@ -209,9 +209,10 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
     const size_t n = window.size();
     size_t i = 0;
     for (;;) {
-        Span span{i, i, i, i, false, false};
         if (i < n && window[i] == '"') {
-            span.quoted = true;
+            const size_t rawBegin = i;
+            Field field;
+            field.quoted = true;
             const size_t contentBegin = i + 1;
             const size_t scratchBegin = m_scratch.size();
             bool copied = false;
@@ -239,18 +240,15 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
                     return Status::NeedMore;
                 if (copied) {
                     m_scratch.append(window.substr(j, k - j));
-                    span.inScratch = true;
-                    span.contentBegin = scratchBegin;
-                    span.contentEnd = m_scratch.size();
+                    m_inScratch.push_back(ScratchSpan{m_fields.size(), scratchBegin, m_scratch.size()});
                 } else {
-                    span.contentBegin = contentBegin;
-                    span.contentEnd = k;
+                    field.content = window.substr(contentBegin, k - contentBegin);
                 }
                 i = k + 1;
                 break;
             }
-            span.rawEnd = i;
-            m_spans.push_back(span);
+            field.raw = window.substr(rawBegin, i - rawBegin);
+            m_fields.push_back(field);
             if (i == n) {
                 m_consumed = n;
                 return Status::Record;
@@ -279,14 +277,15 @@ DelimitedParser::Status DelimitedParser::parseCsv(std::string_view window, bool 
                 return Status::NeedMore;
             m_consumed = lineEnd ? size_t(static_cast<const char*>(lineEnd) - window.data()) + 1 : n;
             m_lines += lineEnd ? 1 : 0;
-            throw Exception(u"Text follows the closing quote of field %d", int32_t(m_spans.size()));
+            throw Exception(u"Text follows the closing quote of field %d", int32_t(m_fields.size()));
         }
         const size_t j =
             size_t(findAny(window.data() + i, window.data() + n, m_separator, '\n', '\r') - window.data());
         // A CR at the end of the window may be the first half of a CRLF.
         if ((j == n || (j + 1 == n && window[j] == '\r')) && !atEnd)
             return Status::NeedMore;
-        m_spans.push_back(Span{i, j, i, j, false, false});
+        const std::string_view text = window.substr(i, j - i);
+        m_fields.push_back(Field{text, text, false});
         if (j == n) {
             m_consumed = n;
             return Status::Record;
@@ -316,11 +315,9 @@ DelimitedParser::Status DelimitedParser::parseTsv(std::string_view window, bool 
     for (;;) {
         const void* tab = std::memchr(window.data() + i, m_separator, lineEnd - i);
         const size_t end = tab ? size_t(static_cast<const char*>(tab) - window.data()) : lineEnd;
-        Span span{i, end, i, end, false, false};
         const std::string_view raw = window.substr(i, end - i);
         if (raw.find('\\') != std::string_view::npos) {
-            span.inScratch = true;
-            span.contentBegin = m_scratch.size();
+            const size_t scratchBegin = m_scratch.size();
             for (size_t k = 0; k < raw.size(); ++k) {
                 char c = raw[k];
                 if (c == '\\' && k + 1 < raw.size()) {
@@ -337,25 +334,19 @@ DelimitedParser::Status DelimitedParser::parseTsv(std::string_view window, bool 
                 }
                 m_scratch.push_back(c);
             }
-            span.contentEnd = m_scratch.size();
+            m_inScratch.push_back(ScratchSpan{m_fields.size(), scratchBegin, m_scratch.size()});
         }
-        m_spans.push_back(span);
+        m_fields.push_back(Field{raw, raw, false});
         if (!tab)
             return Status::Record;
         i = end + 1;
     }
 }
 
-void DelimitedParser::finish(std::string_view window) {
-    m_fields.reserve(m_spans.size());
-    for (const Span& span : m_spans) {
-        Field field;
-        field.raw = window.substr(span.rawBegin, span.rawEnd - span.rawBegin);
-        const std::string_view from = span.inScratch ? std::string_view(m_scratch) : window;
-        field.content = from.substr(span.contentBegin, span.contentEnd - span.contentBegin);
-        field.quoted = span.quoted;
-        m_fields.push_back(field);
-    }
+void DelimitedParser::finish() {
+    const std::string_view scratch = m_scratch;
+    for (const ScratchSpan& span : m_inScratch)
+        m_fields[span.field].content = scratch.substr(span.begin, span.end - span.begin);
 }
 
 bool isAscii(std::string_view bytes) noexcept {

@@ -82,19 +82,19 @@ class DelimitedParser {
     int64_t lines() const noexcept { return m_lines; }
 
   private:
-    struct Span {
-        size_t rawBegin, rawEnd;
-        size_t contentBegin, contentEnd;
-        bool inScratch;
-        bool quoted;
+    // A field whose content was unquoted or unescaped into the scratch text: its content is set
+    // when the record is complete, since the scratch text may move while it grows.
+    struct ScratchSpan {
+        size_t field;
+        size_t begin, end;
     };
     Status parseCsv(std::string_view window, bool atEnd);
     Status parseTsv(std::string_view window, bool atEnd);
-    void finish(std::string_view window);
+    void finish();
 
     bool m_tsv;
     char m_separator;
-    std::vector<Span> m_spans;
+    std::vector<ScratchSpan> m_inScratch;
     std::vector<Field> m_fields;
     std::string m_scratch;  // unquoted and unescaped contents
     size_t m_consumed = 0;

@@ -527,8 +527,7 @@ void RecordReader::fillDelimited(DataRecord& record, const std::vector<Field>& f
     }
     if (intact) {
         // What a script added to the last record goes.
-        while (size_t(list.getSize()) > count)
-            list.remove(list.getSize() - 1);
+        list.truncate(int32_t(count));
     } else {
         list.removeAll();
         m_filled.clear();
@@ -609,8 +608,7 @@ void RecordReader::fillJson(DataRecord& record, std::span<const JsonField> membe
         } else {
             // The layout differs from here on: the rest goes, and the member is defined afresh (or,
             // when its name came earlier in the object, changes that property).
-            while (size_t(list.getSize()) > count)
-                list.remove(list.getSize() - 1);
+            list.truncate(int32_t(count));
             m_filled.resize(count);
             const int32_t before = list.getSize();
             property = &asCProperty(list.define(member.name, 0));
@@ -638,8 +636,7 @@ void RecordReader::fillJson(DataRecord& record, std::span<const JsonField> membe
         input.changes = property->changeCount();
         ++count;
     }
-    while (size_t(list.getSize()) > count)
-        list.remove(list.getSize() - 1);
+    list.truncate(int32_t(count));
     m_filled.resize(count);
 }
 

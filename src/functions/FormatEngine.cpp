@@ -3,6 +3,7 @@
 #include "functions/FormatEngine.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -108,6 +109,11 @@ void appendPadded(String& out, const FormatDirective& d, std::string_view body, 
     appendCut(out, body.substr(prefix), budget);
 }
 
+// The quick path of appendDoublePiece: precisions up to this, into a buffer that holds the longest
+// fixed form (309 integer digits, the point and the precision) with room to spare.
+constexpr int64_t kQuickPrecisionMax = 40;
+constexpr size_t kQuickBufferSize = 400;
+
 // The C directive of a numeric piece, without its width: flags, bounded precision, conversion.
 void buildDirective(char* out, const FormatDirective& d, char conversion) {
     char* p = out;
@@ -198,6 +204,23 @@ FormatConversion classifyConversion(char16_t conversion) {
 }
 
 void appendDoublePiece(String& out, const FormatDirective& d, double value, std::string& scratch) {
+    // The plain %f, %e and %g of a finite number with a small precision: std::to_chars writes the
+    // same text as C's printf for them, without printf's directive parsing and multi-precision digits.
+    const bool plain = !d.plusSign && !d.spaceSign && !d.alternate && d.precision <= kQuickPrecisionMax;
+    if (plain && std::isfinite(value) &&
+        (d.conversion == u'f' || d.conversion == u'e' || d.conversion == u'g')) {
+        const std::chars_format style = d.conversion == u'f'   ? std::chars_format::fixed
+                                        : d.conversion == u'e' ? std::chars_format::scientific
+                                                               : std::chars_format::general;
+        const int precision = d.precision < 0 ? 6 : int(d.precision);
+        // %g with precision 0 means 1 as in C; std::to_chars takes 0 the same way.
+        char buffer[kQuickBufferSize];
+        const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value, style, precision);
+        if (r.ec == std::errc()) {
+            appendPadded(out, d, std::string_view(buffer, size_t(r.ptr - buffer)), true);
+            return;
+        }
+    }
     char directive[48];
     buildDirective(directive, d, char(d.conversion));
     appendPadded(out, d, render(scratch, directive, value), std::isfinite(value));

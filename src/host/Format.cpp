@@ -76,6 +76,10 @@ size_t formatDouble(double value, char* buffer) {
     if (std::isinf(value))
         return put(value < 0 ? "-Infinity" : "Infinity");
     const double magnitude = std::fabs(value);
+    // Whole numbers below 2^53 (counters, sums of whole numbers) are written as integers: the same
+    // text as the shortest form, at a fraction of its cost. -0 keeps its sign through the general path.
+    if (magnitude < 9007199254740992.0 && value == std::trunc(value) && (value != 0 || !std::signbit(value)))
+        return size_t(std::to_chars(buffer, buffer + kDoubleTextMax, int64_t(value)).ptr - buffer);
     const auto format = magnitude == 0 || (magnitude >= 1e-7 && magnitude < 1e21)
                             ? std::chars_format::fixed
                             : std::chars_format::scientific;
@@ -85,8 +89,10 @@ size_t formatDouble(double value, char* buffer) {
 void appendDouble(String& out, double value) {
     char buf[kDoubleTextMax];
     const size_t length = formatDouble(value, buf);
+    char16_t wide[kDoubleTextMax];
     for (size_t i = 0; i < length; ++i)
-        out.append(char16_t(buf[i]));
+        wide[i] = char16_t(buf[i]);
+    out.append(wide, length);
 }
 
 String doubleToString(double value) {

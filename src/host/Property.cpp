@@ -154,6 +154,11 @@ void CProperty::setValue(const Value& value) {
 
 void CProperty::setDouble(double number) {
     ++m_changes;
+    // The common store of a number into a number: the inline value, no virtual call.
+    if (m_inlineKind == Value::Kind::Double && m_value.get() == &m_inline.number) {
+        m_inline.number.set(number);
+        return;
+    }
     if (auto* own = ownValue<DoubleValue>(Value::Kind::Double)) {
         own->set(number);
         return;
@@ -163,6 +168,10 @@ void CProperty::setDouble(double number) {
 
 void CProperty::setInteger(int64_t number) {
     ++m_changes;
+    if (m_inlineKind == Value::Kind::Integer && m_value.get() == &m_inline.integer) {
+        m_inline.integer.set(number);
+        return;
+    }
     if (auto* own = ownValue<IntegerValue>(Value::Kind::Integer)) {
         own->set(number);
         return;

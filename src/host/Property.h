@@ -107,13 +107,18 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     virtual void SetName(const String& name);
     void setParent(iPropertyCollection* parent) noexcept { m_parent = parent; }
     // Used by the collection after it has checked the new name.
-    void setNameRaw(String name) {
-        // The same spelling again (a reused property) is no change.
-        if (name.isNull() == m_name.isNull() && name.view() == m_name.view())
-            return;
-        m_name = std::move(name);
-        m_nameHash = m_name.hashIgnoreCase();
-        m_nameSerial = nextNameSerial();
+    void setNameRaw(const String& name) {
+        // The same spelling again (a reused property) is no change, and copies nothing.
+        if (!sameName(name)) {
+            m_name = name;
+            nameChanged();
+        }
+    }
+    void setNameRaw(String&& name) {
+        if (!sameName(name)) {
+            m_name = std::move(name);
+            nameChanged();
+        }
     }
     // Differs from every other property's and changes whenever the name changes: a holder that saw
     // the same property with the same serial before knows the name without comparing it.
@@ -158,6 +163,13 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
     iPropertyCollection* m_parent = nullptr;
 
   private:
+    bool sameName(const String& name) const noexcept {
+        return name.isNull() == m_name.isNull() && name.view() == m_name.view();
+    }
+    void nameChanged() noexcept {
+        m_nameHash = m_name.hashIgnoreCase();
+        m_nameSerial = nextNameSerial();
+    }
     static uint64_t nextNameSerial() noexcept {
         static std::atomic<uint64_t> serial{0};
         return serial.fetch_add(1, std::memory_order_relaxed) + 1;

@@ -174,6 +174,20 @@ void CPropertyCollection::remove(int32_t index) {
     m_indexDirty = true;
 }
 
+void CPropertyCollection::truncate(int32_t count) {
+    if (count < 0 || size_t(count) >= m_properties.size())
+        return;
+    noteStructureChange();
+    // From the last, as remove(index) would: the spares come back in the order they were made.
+    for (size_t i = m_properties.size(); i-- > size_t(count);) {
+        Ptr<CProperty> removed = std::move(m_properties[i]);
+        removed->setParent(nullptr);
+        keepSpare(std::move(removed));
+    }
+    m_properties.resize(size_t(count));
+    m_indexDirty = true;
+}
+
 void CPropertyCollection::removeAll() {
     noteStructureChange();
     detachAll();

@@ -47,6 +47,11 @@ class iPropertyCollection : public virtual CountedObject {
     virtual bool remove(const String& name) = 0;
     virtual void remove(int32_t index) = 0;
     virtual void removeAll() = 0;
+    // Removes every property from position `count` on (nothing when there are no more than `count`).
+    virtual void truncate(int32_t count) {
+        while (getSize() > count)
+            remove(getSize() - 1);
+    }
     // False when there is no property of the old name; raises when another property already has
     // the new name.
     virtual bool rename(const String& oldName, const String& newName) = 0;
@@ -153,6 +158,7 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     bool remove(const String& name) override;
     void remove(int32_t index) override;
     void removeAll() override;
+    void truncate(int32_t count) override;
     bool rename(const String& oldName, const String& newName) override;
     void reorderProperty(const String& name, int32_t newIndex) override;
     void reorder(const Array<String>& names) override;

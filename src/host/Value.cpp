@@ -154,9 +154,12 @@ int64_t DoubleValue::getInteger() const {
 
 void IntegerValue::appendText(String& out) const {
     char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, m_value);
-    for (char* p = buf; p < r.ptr; ++p)
-        out.append(char16_t(*p));
+    const auto r = std::to_chars(buf, buf + sizeof buf, m_value);
+    char16_t wide[24];
+    const size_t length = size_t(r.ptr - buf);
+    for (size_t i = 0; i < length; ++i)
+        wide[i] = char16_t(buf[i]);
+    out.append(wide, length);
 }
 
 }  // namespace strand

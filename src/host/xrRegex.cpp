@@ -1,5 +1,7 @@
 #include "host/xrRegex.h"
 
+#include <algorithm>
+
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
@@ -208,6 +210,7 @@ void xrRegex::compile(const String& pattern, int options) {
     m_code.reset();
     m_matchData.reset();
     m_replacement = String();
+    m_literalFirst = false;
     m_options = options;
 
     auto code = std::make_shared<xrRegexCode>();
@@ -244,6 +247,7 @@ void xrRegex::SetExpression(const String& pattern, int options) {
 void xrRegex::SetSubstitution(const String& pattern, const String& replacement, int options) {
     compile(pattern, options);
     m_replacement = replacement;
+    m_literalFirst = !(options & Global) && m_replacement.view().find(u'$') == std::u16string_view::npos;
 }
 
 const xrRegexCode& xrRegex::code() const {
@@ -314,6 +318,27 @@ String xrRegex::Substitute(const String& text) const {
         return text;
     result.resize(length);
     return String(std::move(result));
+}
+
+bool xrRegex::SubstituteInto(std::u16string_view text, String& out) const {
+    const xrRegexCode& compiled = code();
+    if (!m_literalFirst) {
+        if (!runMatch(compiled, text, 0, m_matchData.get()))
+            return false;
+        out = Substitute(String(text));
+        return true;
+    }
+    if (!runMatch(compiled, text, 0, m_matchData.get()))
+        return false;
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(m_matchData.get());
+    const size_t start = size_t(ovector[0]);
+    // Only \K in a lookaround, which PCRE2 refuses by default, ends a match before its start.
+    const size_t end = std::max(start, size_t(ovector[1]));
+    std::u16string& result = out.mutableStr();
+    result.assign(text.substr(0, start));
+    result.append(m_replacement.view());
+    result.append(text.substr(end));
+    return true;
 }
 
 }  // namespace strand

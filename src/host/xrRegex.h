@@ -131,6 +131,10 @@ class xrRegex {
     // unchanged. A bad replacement, or a match that fails, throws
     // "Regular expression substitution failed: <PCRE2's message>".
     String Substitute(const String& text) const;
+    // Substitute into `out`, whose storage is reused: false (and `out` untouched) when nothing
+    // matched. A single replacement without `$` is spliced in after one match, without building
+    // the result twice.
+    bool SubstituteInto(std::u16string_view text, String& out) const;
 
     // Searching, matching or substituting without an expression throws
     // "Regular expression is not compiled". A match that exceeds a limit, or fails otherwise,
@@ -147,6 +151,8 @@ class xrRegex {
 
     std::shared_ptr<const xrRegexCode> m_code;
     String m_replacement;
+    // Only the first match is replaced, by a replacement that refers to nothing.
+    bool m_literalFirst = false;
     int m_options = 0;
     mutable MatchDataPtr m_matchData;  // scratch of Search, IsMatch and Substitute
 };
