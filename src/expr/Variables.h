@@ -10,10 +10,12 @@
 // raises xrExpressionUnboundException. Script positions in the indexing operations are 1-based.
 
 #include <cstdint>
+#include <typeinfo>
 #include <unordered_map>
 #include <vector>
 
 #include "expr/ExprNode.h"
+#include "host/Property.h"
 #include "host/PropertyCollection.h"
 
 class xrExpressionVariableInterface : public xrCounted {
@@ -78,7 +80,11 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     void SetName(const strand::String& name);
 
     double GetDouble(strand::ExpressionContext& ctx) override {
-        const strand::Value& value = bind(ctx)->getValue();
+        strand::iProperty* property = bind(ctx);
+        double number;
+        if (property == m_plainProperty && m_plainProperty->inlineDouble(number))
+            return number;
+        const strand::Value& value = property->getValue();
         if (value.kind() == strand::Value::Kind::Double)
             return static_cast<const strand::DoubleValue&>(value).get();
         return ctx.strictNumbers() ? strictDouble(value) : value.getDouble();
@@ -88,6 +94,8 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     const strand::Value& GetValue(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue(); }
     void SetDouble(strand::ExpressionContext& ctx, double value) override {
         strand::iProperty* property = bound();
+        if (property && property == m_plainProperty && m_plainProperty->storeInlineDouble(value))
+            return;
         if (property || (property = quickBind(ctx)))
             property->setDouble(value);
         else
@@ -164,6 +172,9 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     strand::iProperty* propertyForStore(strand::ExpressionContext& ctx, const strand::Value& value);
     void bindTo(strand::iProperty* property) {
         m_property = property;
+        // A plain property (not a subclass that may read its value otherwise) is read directly.
+        m_plainProperty =
+            typeid(*property) == typeid(strand::CProperty) ? static_cast<strand::CProperty*>(property) : nullptr;
         m_epoch = strand::iPropertyCollection::structureEpoch();
     }
     void refuseByteArray(const strand::Value& value) const {
@@ -186,6 +197,7 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     // Kept only while no collection has changed (iPropertyCollection::structureEpoch), so that it never
     // outlives the property.
     strand::iProperty* m_property = nullptr;
+    strand::CProperty* m_plainProperty = nullptr;  // m_property when it is a plain CProperty
     uint64_t m_epoch = 0;
     int32_t m_hint = -1;
     bool m_calculated = false;

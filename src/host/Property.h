@@ -142,6 +142,22 @@ class CProperty : public iProperty, public iPropertyInfo, public virtual PooledO
         m_value = nullptr;
     }
     const String& name() const noexcept { return m_name; }
+    // The number when the property holds it in its inline value, without a virtual call: the quick
+    // read of a loop counter or a sum. False for any other value.
+    bool inlineDouble(double& out) const noexcept {
+        if (m_inlineKind != Value::Kind::Double || m_value.get() != &m_inline.number)
+            return false;
+        out = m_inline.number.get();
+        return true;
+    }
+    // setDouble for a property that holds a number in its inline value; false (nothing done) otherwise.
+    bool storeInlineDouble(double number) noexcept {
+        if (m_inlineKind != Value::Kind::Double || m_value.get() != &m_inline.number)
+            return false;
+        ++m_changes;
+        m_inline.number.set(number);
+        return true;
+    }
 
     void onDeactivate() override;
 
