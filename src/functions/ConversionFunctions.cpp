@@ -204,13 +204,14 @@ class xrUrlEncodeExprImp final : public xrFunctionExprImp<xrStringExprImp> {
   public:
     using xrFunctionExprImp::xrFunctionExprImp;
     const String& AsString(ExpressionContext& ctx) override {
-        m_result = strand::util::urlEncode(textArg(ctx, 0), true);
+        strand::util::urlEncodeInto(textArg(ctx, 0), true, m_result, m_bytes);
         checkTextLength(m_result.length(), u"urlencode");
         return m_result;
     }
 
   private:
     String m_result;
+    strand::Array<uint8_t> m_bytes;
 };
 
 // ---- Bytes and their text forms ----------------------------------------------------------------------

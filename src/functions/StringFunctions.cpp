@@ -602,10 +602,7 @@ class xrRSubstExprImp final : public xrFunctionExprImp<xrStringExprImp> {
         m_optionsText = hasArg(3) ? textArg(ctx, 3) : String::empty();
         const strand::xrRegex& regex = m_regex.get(*this, m_pattern, &m_replacement, m_optionsText);
         String& result = GetString();
-        if (!matching(*this, [&] { return regex.SubstituteInto(m_text.view(), result); })) {
-            result.assign(m_text.view());
-            return result;
-        }
+        matching(*this, [&] { regex.SubstituteInto(m_text.view(), result); });
         checkTextLength(result.length(), u"rsubst");
         return result;
     }

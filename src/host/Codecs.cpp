@@ -355,11 +355,18 @@ bool ConvertUTF8toString(const uint8_t* bytes, size_t count, String& out) {
 }
 
 String urlEncode(const String& text, bool encodeReserved) {
+    String out;
     Array<uint8_t> bytes;
+    urlEncodeInto(text, encodeReserved, out, bytes);
+    return out;
+}
+
+void urlEncodeInto(const String& text, bool encodeReserved, String& out, Array<uint8_t>& bytes) {
     ConvertStringtoUTF8(text, bytes);
-    String out = String::empty();
+    out.clear();
+    out.mutableStr();  // an empty text, never null
     out.reserve(bytes.size());
-    for (uint8_t b : bytes) {
+    for (uint8_t b : bytes.vector()) {
         if (isUnreserved(b) || (!encodeReserved && isReserved(b))) {
             out.append(char16_t(b));
             continue;
@@ -367,7 +374,6 @@ String urlEncode(const String& text, bool encodeReserved) {
         out.append(u'%');
         appendHexByte(b, out);
     }
-    return out;
 }
 
 }  // namespace strand::util

@@ -78,5 +78,8 @@ inline bool ConvertUTF8toString(const Array<uint8_t>& bytes, String& out) {
 // are encoded when encodeReserved is set and kept otherwise. Every other byte becomes '%' and two upper
 // case hexadecimal digits (a blank becomes %20). A null text gives the empty text.
 String urlEncode(const String& text, bool encodeReserved);
+// The same into `out`, with `bytes` as the scratch of the UTF-8 form: both keep their storage from
+// call to call.
+void urlEncodeInto(const String& text, bool encodeReserved, String& out, Array<uint8_t>& bytes);
 
 }  // namespace strand::util

@@ -112,7 +112,10 @@ class StringValue final : public Value {
 
     const String& get() const noexcept { return m_value; }
     String& get() noexcept { return m_value; }
-    void set(String value) { m_value = std::move(value); }
+    // A copy keeps the value's own storage when it is large enough: a node that sets its result
+    // record after record allocates nothing.
+    void set(const String& value) { m_value = value; }
+    void set(String&& value) { m_value = std::move(value); }
 
     // The conversions of a text, shared with the text arrays.
     static double textToDouble(const String& text);

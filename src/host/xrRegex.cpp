@@ -280,17 +280,17 @@ bool xrRegex::IsMatch(std::u16string_view text) const {
     return runMatch(code(), text, 0, m_matchData.get());
 }
 
-String xrRegex::Substitute(const String& text) const {
+int xrRegex::substituteInto(std::u16string_view text, std::u16string& result) const {
     const xrRegexCode& compiled = code();
     uint32_t options = PCRE2_SUBSTITUTE_OVERFLOW_LENGTH | PCRE2_SUBSTITUTE_UNSET_EMPTY;
     if (m_options & Global)
         options |= PCRE2_SUBSTITUTE_GLOBAL;
-
-    std::u16string result(text.length() + m_replacement.length() + 1, u'\0');
+    // The result's storage is reused: it is written in place and cut to the length made.
+    result.resize(text.size() + m_replacement.length() + 1);
     PCRE2_SIZE length = result.size();
     auto run = [&](uint32_t extra) {
         length = result.size();
-        return pcre2_substitute(compiled.code, subjectOf(text.view()), text.length(), 0, options | extra,
+        return pcre2_substitute(compiled.code, subjectOf(text), text.size(), 0, options | extra,
                                 m_matchData.get(), compiled.context, subjectOf(m_replacement.view()),
                                 m_replacement.length(), reinterpret_cast<PCRE2_UCHAR*>(result.data()),
                                 &length);
@@ -304,7 +304,7 @@ String xrRegex::Substitute(const String& text) const {
         rc = run(extra);
         if (rc == PCRE2_ERROR_NOMEMORY && !grown) {
             // `length` holds the size needed, its terminating zero included.
-            result.assign(length, u'\0');
+            result.resize(length);
             grown = true;
         } else if (rc == PCRE2_ERROR_JIT_STACKLIMIT && extra == 0) {
             extra = PCRE2_NO_JIT;
@@ -312,33 +312,41 @@ String xrRegex::Substitute(const String& text) const {
             break;
         }
     }
-    if (rc < 0)
+    if (rc < 0) {
+        result.clear();
         throw Exception(u"Regular expression substitution failed: %ls", errorText(rc));
+    }
     if (rc == 0)
+        result.assign(text);
+    else
+        result.resize(length);
+    return rc;
+}
+
+String xrRegex::Substitute(const String& text) const {
+    std::u16string result;
+    if (substituteInto(text.view(), result) == 0)
         return text;
-    result.resize(length);
     return String(std::move(result));
 }
 
-bool xrRegex::SubstituteInto(std::u16string_view text, String& out) const {
-    const xrRegexCode& compiled = code();
+void xrRegex::SubstituteInto(std::u16string_view text, String& out) const {
+    std::u16string& result = out.mutableStr();
     if (!m_literalFirst) {
-        if (!runMatch(compiled, text, 0, m_matchData.get()))
-            return false;
-        out = Substitute(String(text));
-        return true;
+        substituteInto(text, result);
+        return;
     }
-    if (!runMatch(compiled, text, 0, m_matchData.get()))
-        return false;
+    if (!runMatch(code(), text, 0, m_matchData.get())) {
+        result.assign(text);
+        return;
+    }
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(m_matchData.get());
     const size_t start = size_t(ovector[0]);
     // Only \K in a lookaround, which PCRE2 refuses by default, ends a match before its start.
     const size_t end = std::max(start, size_t(ovector[1]));
-    std::u16string& result = out.mutableStr();
     result.assign(text.substr(0, start));
     result.append(m_replacement.view());
     result.append(text.substr(end));
-    return true;
 }
 
 }  // namespace strand

@@ -131,10 +131,9 @@ class xrRegex {
     // unchanged. A bad replacement, or a match that fails, throws
     // "Regular expression substitution failed: <PCRE2's message>".
     String Substitute(const String& text) const;
-    // Substitute into `out`, whose storage is reused: false (and `out` untouched) when nothing
-    // matched. A single replacement without `$` is spliced in after one match, without building
-    // the result twice.
-    bool SubstituteInto(std::u16string_view text, String& out) const;
+    // Substitute into `out`, whose storage is reused (the text itself when nothing matched). A
+    // single replacement without `$` is spliced in after one match.
+    void SubstituteInto(std::u16string_view text, String& out) const;
 
     // Searching, matching or substituting without an expression throws
     // "Regular expression is not compiled". A match that exceeds a limit, or fails otherwise,
@@ -147,6 +146,8 @@ class xrRegex {
     using MatchDataPtr = std::unique_ptr<pcre2_real_match_data_16, MatchDataFree>;
 
     void compile(const String& pattern, int options);
+    // pcre2_substitute into `result`; the number of replacements made (0: `result` is the text).
+    int substituteInto(std::u16string_view text, std::u16string& result) const;
     const xrRegexCode& code() const;
 
     std::shared_ptr<const xrRegexCode> m_code;
