@@ -39,13 +39,32 @@ void CPropertyCollection::detachAll() noexcept {
 }
 
 void CPropertyCollection::rebuildIndex() const {
-    if (!m_index)
-        m_index = std::make_unique<NameIndex>();
-    m_index->clear();
-    m_index->reserve(m_properties.size());
+    size_t slots = 16;
+    while (slots < 2 * m_properties.size())
+        slots *= 2;
+    m_slots.assign(slots, 0);
     for (size_t i = 0; i < m_properties.size(); ++i)
-        m_index->emplace(m_properties[i]->getName(), int32_t(i));
+        indexPosition(i);
     m_indexDirty = false;
+}
+
+bool CPropertyCollection::indexPosition(size_t i) const {
+    if (2 * (i + 1) > m_slots.size())
+        return false;
+    const size_t mask = m_slots.size() - 1;
+    const CProperty& property = *m_properties[i];
+    for (size_t at = property.nameHash() & mask;; at = (at + 1) & mask) {
+        const int32_t slot = m_slots[at];
+        if (slot == 0) {
+            m_slots[at] = int32_t(i + 1);
+            return true;
+        }
+        // Names are unique but for a collection being filled from a copy: the first keeps the name.
+        const CProperty& other = *m_properties[size_t(slot - 1)];
+        if (other.nameHash() == property.nameHash() &&
+            String::equalFolded(other.name().view(), property.name().view()))
+            return true;
+    }
 }
 
 iProperty* CPropertyCollection::get(int32_t index) const {
@@ -84,8 +103,16 @@ int32_t CPropertyCollection::findIndex(const String& name) const {
         return findLinear(name, name.hashIgnoreCase());
     if (m_indexDirty)
         rebuildIndex();
-    auto it = m_index->find(name);
-    return it == m_index->end() ? -1 : it->second;
+    const uint32_t hash = name.hashIgnoreCase();
+    const size_t mask = m_slots.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        const int32_t slot = m_slots[at];
+        if (slot == 0)
+            return -1;
+        const CProperty& candidate = *m_properties[size_t(slot - 1)];
+        if (candidate.nameHash() == hash && String::equalFolded(candidate.name().view(), name.view()))
+            return slot - 1;
+    }
 }
 
 Ptr<CProperty> CPropertyCollection::createProperty(const String& name) const {
@@ -107,8 +134,8 @@ iProperty* CPropertyCollection::append(Ptr<CProperty> property) {
         throw Exception(u"A property needs a name");
     property->setParent(this);
     m_properties.push_back(std::move(property));
-    if (!m_indexDirty)
-        m_index->emplace(m_properties.back()->getName(), int32_t(m_properties.size() - 1));
+    if (!m_indexDirty && !indexPosition(m_properties.size() - 1))
+        m_indexDirty = true;
     return m_properties.back().get();
 }
 
@@ -194,7 +221,7 @@ void CPropertyCollection::removeAll() {
     for (auto& property : m_properties)
         keepSpare(std::move(property));
     m_properties.clear();
-    m_index.reset();
+    m_slots.clear();
     m_indexDirty = true;
 }
 

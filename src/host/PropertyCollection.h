@@ -203,14 +203,17 @@ class CPropertyCollection : public iPropertyCollection, public virtual PooledObj
     std::vector<Ptr<CProperty>> m_properties;
     // Properties removed lately, kept to be made again: a record refilled again and again, with what
     // a script adds to it, then allocates nothing.
-    static constexpr size_t kSpareLimit = 4;
+    static constexpr size_t kSpareLimit = 32;
     std::vector<Ptr<CProperty>> m_spares;
     ClassTag m_propertyClass{CProperty::Tag};
-    // Name index, used once the collection outgrows a short linear scan.
-    // Allocated on first need so that the many small per-record collections stay small.
-    using NameIndex = std::unordered_map<String, int32_t, StringHashIgnoreCase, StringEqualIgnoreCase>;
-    mutable std::unique_ptr<NameIndex> m_index;
+    // Name index, used once the collection outgrows a short linear scan: open addressing over the
+    // properties' folded name hashes, each slot a position + 1 (0: empty), at least twice as many
+    // slots as properties. Made on first need, so that the many small per-record collections stay
+    // small, and rebuilt in place, so that a record refilled again and again allocates nothing.
+    mutable std::vector<int32_t> m_slots;
     mutable bool m_indexDirty = true;
+    // Puts position `i` into the index; false when the index would be too full for it.
+    bool indexPosition(size_t i) const;
 };
 
 }  // namespace strand
