@@ -51,8 +51,8 @@ std::string reference(const std::string& directive, T value) {
 }
 
 const std::vector<std::string> kFlags = {"", "-", "+", " ", "#", "0", "-+", "+0", " 0", "#0", "-#"};
-const std::vector<std::string> kSizes = {"",   "1",   "12",  "30",    ".0",  ".1",
-                                         ".3", ".17", "8.3", "25.20", "0.0", "300.250"};
+const std::vector<std::string> kSizes = {"",   "1",   "12",  "30",    ".0",  ".1",      ".2",  "5.2",
+                                         ".3", ".17", "8.3", "25.20", "0.0", "300.250", ".40", ".41"};
 
 const std::vector<double> kDoubles = {0.0,
                                       -0.0,

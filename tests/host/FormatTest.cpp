@@ -109,6 +109,14 @@ TEST(Format, ShortestDoubleText) {
         {INFINITY, u"Infinity"},
         {-INFINITY, u"-Infinity"},
         {std::numeric_limits<double>::denorm_min(), u"5e-324"},
+        // Whole numbers below 2^53 take the integer path; at 2^53 and past it the shortest form.
+        {9007199254740991.0, u"9007199254740991"},
+        {-9007199254740991.0, u"-9007199254740991"},
+        {9007199254740992.0, u"9007199254740992"},
+        {-9007199254740994.0, u"-9007199254740994"},
+        {1e15, u"1000000000000000"},
+        {-62.0, u"-62"},
+        {1.0000000000000002, u"1.0000000000000002"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(strand::doubleToString(c.value), c.text);
