@@ -5,45 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
 #include <string>
 
+#include "AllocationHooks.h"
 #include "host/Context.h"
 #include "host/DataRecord.h"
 #include "parser/ExpressionParser.h"
 
-namespace {
-thread_local bool t_counting = false;
-thread_local long t_allocations = 0;
-
-void* allocate(std::size_t size) {
-    if (t_counting)
-        ++t_allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
+namespace allocations = strand::test::allocations;
 
 using namespace strand;
 
@@ -131,11 +100,11 @@ TEST(PerRecordAllocation, WarmedScriptsAllocateNothingPerRecord) {
         long counted = 0;
         for (int k = 1051; k <= 1250; ++k) {
             records.fill(k);
-            t_allocations = 0;
-            t_counting = true;
+            allocations::count = 0;
+            allocations::counting = true;
             script->evaluate(ctx);
-            t_counting = false;
-            counted += t_allocations;
+            allocations::counting = false;
+            counted += allocations::count;
         }
         EXPECT_EQ(counted, 0) << c.what << ": " << String(c.script).toUtf8();
     }

@@ -8,51 +8,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "AllocationHooks.h"
 #include "Component.h"
 #include "host/ByteStream.h"
 #include "host/Context.h"
 #include "host/DataRecord.h"
 #include "parser/ExpressionParser.h"
 
-namespace {
-// Counted and failed on this thread only, while an operation runs.
-thread_local bool t_counting = false;
-thread_local long t_allocations = 0;
-thread_local long t_failAt = 0;  // 0: none fails
-
-void* allocate(std::size_t size) {
-    if (t_counting && ++t_allocations == t_failAt)
-        throw std::bad_alloc();
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
+namespace allocations = strand::test::allocations;
 
 using namespace strand;
 
@@ -68,9 +35,9 @@ struct Outcome {
 
 Outcome attempt(const std::function<std::string()>& operation, long failAt) {
     Outcome outcome;
-    t_allocations = 0;
-    t_failAt = failAt;
-    t_counting = true;
+    allocations::count = 0;
+    allocations::failAt = failAt;
+    allocations::counting = true;
     try {
         outcome.text = operation();
     } catch (const std::bad_alloc&) {
@@ -80,8 +47,8 @@ Outcome attempt(const std::function<std::string()>& operation, long failAt) {
         outcome.failed = true;
         outcome.text = e.getErrorMessageBlock().toUtf8();
     }
-    t_counting = false;
-    t_failAt = 0;
+    allocations::counting = false;
+    allocations::failAt = 0;
     return outcome;
 }
 
@@ -91,7 +58,7 @@ void failEachAllocation(const char* what, const std::function<std::string()>& op
                         const std::function<bool(const std::string&)>& reported = nullptr) {
     const Outcome clean = attempt(operation, 0);
     ASSERT_FALSE(clean.failed) << what << ": " << clean.text;
-    const long total = t_allocations;
+    const long total = allocations::count;
     ASSERT_GT(total, 0) << what;
     const long step = std::max(1L, (total - kEveryUpTo) / kSpread);
     long failures = 0;
