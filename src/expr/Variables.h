@@ -173,8 +173,9 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     void bindTo(strand::iProperty* property) {
         m_property = property;
         // A plain property (not a subclass that may read its value otherwise) is read directly.
-        m_plainProperty =
-            typeid(*property) == typeid(strand::CProperty) ? static_cast<strand::CProperty*>(property) : nullptr;
+        m_plainProperty = typeid(*property) == typeid(strand::CProperty)
+                              ? static_cast<strand::CProperty*>(property)
+                              : nullptr;
         m_epoch = strand::iPropertyCollection::structureEpoch();
     }
     void refuseByteArray(const strand::Value& value) const {
