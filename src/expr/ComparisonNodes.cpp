@@ -203,7 +203,13 @@ bool xrLikeExprImp::AsBool(ExpressionContext& ctx) {
         case Method::Contains:
             return containsText(subject, m_inner.view(), m_exactCase);
         case Method::Regex:
-            return m_regex.IsMatch(subject);
+            try {
+                return m_regex.IsMatch(subject);
+            } catch (const strand::Exception& e) {
+                // A match past the regex limits fails at the line of the comparison, as the regex
+                // built-ins do.
+                throw error(u"%ls", e.getErrorMessageBlock());
+            }
     }
     return false;
 }

@@ -67,8 +67,13 @@ class xrBitsetExprBase : public xrFunctionExprImp<Base> {
         return int32_t(size);
     }
     // A 1-based bit position in 64 bits, read from the argument's integer form.
+    // A position to look at or after: a number past the 64-bit range (up to infinity) lies past every
+    // bit, where its integer form would put it before them; NaN and minus infinity lie before them.
     int64_t positionArg(ExpressionContext& ctx, size_t i) const {
-        return this->valueArg(ctx, i).getInteger();
+        const Value& value = this->valueArg(ctx, i);
+        if (value.getDouble() >= 9223372036854775808.0)
+            return INT64_MAX;
+        return value.getInteger();
     }
 
     // Runs an operation of the bitset value (never an argument's evaluation, whose errors are its own).
