@@ -3,6 +3,8 @@
 #include <antlr/RecognitionException.hpp>
 #include <antlr/TokenStreamRecognitionException.hpp>
 
+#include <antlr/TokenBuffer.hpp>
+
 #include "parser/ScannerBase.h"
 #include "xrScriptCheckLexer.hpp"
 #include "xrScriptCheckParser.hpp"
@@ -64,9 +66,10 @@ strand::Ptr<xrExpressionListImp> parse(const String& text, strand::iContext* con
     xrExpressionVariableFactory variables(context);
     strand::Array<String> messages;
     strand::parser::TextInputBuffer input(text.view());
-    xrScriptLexer lexer(input);
+    xrScriptLexer lexer(strand::parser::makeSharedState<antlr::LexerInputState>(input));
     lexer.reporter().attach(&messages, MessageReporter::Policy::Standard);
-    xrScriptParser parser(lexer);
+    antlr::TokenBuffer tokens(lexer);
+    xrScriptParser parser(strand::parser::makeSharedState<antlr::ParserInputState>(tokens));
     parser.setTokenSource(lexer);
     parser.reporter().attach(&messages, MessageReporter::Policy::Standard);
     parser.setVariableFactory(variables);
@@ -112,9 +115,10 @@ bool xrExpressionParser::CheckExpression(const String& text, strand::Array<Strin
     messages.resize(0);
     std::lock_guard guard(parseLock());
     strand::parser::TextInputBuffer input(text.view());
-    xrScriptCheckLexer lexer(input);
+    xrScriptCheckLexer lexer(strand::parser::makeSharedState<antlr::LexerInputState>(input));
     lexer.reporter().attach(&messages, MessageReporter::Policy::Standard);
-    xrScriptCheckParser parser(lexer);
+    antlr::TokenBuffer tokens(lexer);
+    xrScriptCheckParser parser(strand::parser::makeSharedState<antlr::ParserInputState>(tokens));
     parser.setTokenSource(lexer);
     parser.reporter().attach(&messages, MessageReporter::Policy::Checking);
     runParse(lexer, parser, [&] { parser.script(); });

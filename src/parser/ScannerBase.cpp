@@ -1,5 +1,6 @@
 #include "parser/ScannerBase.h"
 
+#include <antlr/CommonToken.hpp>
 #include <antlr/MismatchedCharException.hpp>
 #include <antlr/NoViableAltForCharException.hpp>
 
@@ -10,6 +11,17 @@
 
 using strand::String;
 using strand::parser::LexicalError;
+
+namespace strand::parser {
+
+antlr::RefToken makeToken() {
+    std::unique_ptr<antlr::CommonToken> token(new antlr::CommonToken);
+    antlr::RefToken counted(token.get());
+    token.release();
+    return counted;
+}
+
+}  // namespace strand::parser
 
 namespace {
 

@@ -10,7 +10,9 @@
 
 #include <antlr/CharScanner.hpp>
 #include <antlr/InputBuffer.hpp>
+#include <antlr/RefCount.hpp>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -90,10 +92,27 @@ class xrStaticBitSet {
     unsigned int m_count;
 };
 
+namespace strand::parser {
+
+// The runtime makes a token, or the shared input state of a scanner or a parser, and then its reference
+// count; when that second allocation fails, what it made first is lost. These make the object under a
+// guard that frees it in that case.
+antlr::RefToken makeToken();
+template <typename State, typename Input>
+antlr::RefCount<State> makeSharedState(Input& input) {
+    std::unique_ptr<State> state(new State(input));
+    antlr::RefCount<State> shared(state.get());
+    state.release();
+    return shared;
+}
+
+}  // namespace strand::parser
+
 class xrScannerBase : public antlr::CharScanner {
   public:
     template <typename... A>
     explicit xrScannerBase(A&&... args) : antlr::CharScanner(std::forward<A>(args)...) {
+        setTokenObjectFactory(&strand::parser::makeToken);
         setTabsize(8);
         m_text = dynamic_cast<strand::parser::TextInputBuffer*>(&inputState->getInput());
     }

@@ -17,7 +17,7 @@ template <typename Lexer>
 std::vector<TokenInfo> scan(const String& text, Array<String>* warnings) {
     std::lock_guard guard(xrExpressionParser::parseLock());
     TextInputBuffer input(text.view());
-    Lexer lexer(input);
+    Lexer lexer(makeSharedState<antlr::LexerInputState>(input));
     Array<String> messages;
     lexer.reporter().attach(warnings ? warnings : &messages, MessageReporter::Policy::Standard);
     std::vector<TokenInfo> tokens;

@@ -22,6 +22,11 @@ inline void* allocate(std::size_t size) {
 
 }  // namespace strand::test::allocations
 
+// The replacements hand out malloc's blocks and give them back to free, which the compiler cannot tell
+// from a mismatch once it inlines them into their callers.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size) {
     return strand::test::allocations::allocate(size);
 }
@@ -40,3 +45,5 @@ void operator delete(void* p, std::size_t) noexcept {
 void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
+
+#pragma GCC diagnostic pop
