@@ -36,6 +36,7 @@ template <typename Base>
 class xrBitsetExprBase : public xrFunctionExprImp<Base> {
   public:
     using xrFunctionExprImp<Base>::xrFunctionExprImp;
+    using xrFunctionExprImp<Base>::atCallLine;
 
   protected:
     // A bitset argument, read in place when it is one, else converted into `holder`. Use it before
@@ -46,13 +47,13 @@ class xrBitsetExprBase : public xrFunctionExprImp<Base> {
     // A bitset argument copied into `into`, which later arguments cannot change.
     BitsetValue& ownBitsetArg(ExpressionContext& ctx, size_t i, BitsetValue& into) const {
         const Value& value = this->valueArg(ctx, i);
-        host([&] { into.assignFrom(value); });
+        atCallLine([&] { into.assignFrom(value); });
         return into;
     }
     const BitsetValue& bitsetFrom(const Value& value, BitsetValue& holder) const {
         if (value.kind() == Value::Kind::Bitset)
             return static_cast<const BitsetValue&>(value);
-        host([&] { holder.assignFrom(value); });
+        atCallLine([&] { holder.assignFrom(value); });
         return holder;
     }
     // A number of bits: 0 to BitsetValue::kMaxBits.
@@ -74,16 +75,6 @@ class xrBitsetExprBase : public xrFunctionExprImp<Base> {
         if (value.getDouble() >= 9223372036854775808.0)
             return INT64_MAX;
         return value.getInteger();
-    }
-
-    // Runs an operation of the bitset value (never an argument's evaluation, whose errors are its own).
-    template <typename F>
-    void host(F&& operation) const {
-        try {
-            operation();
-        } catch (const strand::Exception& e) {
-            throw this->error(u"%ls", e.getErrorMessageBlock());
-        }
     }
 
     String m_text;
@@ -289,7 +280,7 @@ class xrBitsetEditExprImp : public xrBitsetExprBase<xrVoidExprImp> {
     void Evaluate(ExpressionContext& ctx) final {
         xrExpressionVariableInterface* variable = variableArg(ctx, 0, kNotAProperty);
         const Value& value = variable->GetValue(ctx);
-        host([&] { m_bits.assignFrom(value); });
+        atCallLine([&] { m_bits.assignFrom(value); });
         change(ctx, m_bits);
         variable->SetValue(ctx, m_bits);
     }

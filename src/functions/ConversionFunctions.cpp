@@ -59,25 +59,16 @@ template <typename Base>
 class xrConversionExprImp : public xrFunctionExprImp<Base> {
   public:
     using xrFunctionExprImp<Base>::xrFunctionExprImp;
+    using xrFunctionExprImp<Base>::atCallLine;
 
   protected:
     const Bytes& bytesArg(ExpressionContext& ctx, size_t i) {
         readBytes(this->valueArg(ctx, i), m_bytes);
         return m_bytes;
     }
-    // Runs an operation of a host value or codec (never an argument's evaluation, whose errors are its
-    // own).
-    template <typename F>
-    decltype(auto) host(F&& operation) const {
-        try {
-            return operation();
-        } catch (const strand::Exception& e) {
-            throw this->error(u"%ls", e.getErrorMessageBlock());
-        }
-    }
     // Stores bytes into a byte array result, which refuses more than ArrayValue::kMaxSize of them.
     const ByteArrayValue& setResultBytes(ByteArrayValue& result, const Bytes& bytes) const {
-        host([&] { result.setBytes(bytes); });
+        atCallLine([&] { result.setBytes(bytes); });
         return result;
     }
 
@@ -284,9 +275,9 @@ class xrCompressExprImp final : public xrBytesResultExprImp<kCompressTexts> {
         if (value.kind() == Value::Kind::ByteArray)
             in = &static_cast<const ByteArrayValue&>(value);
         else
-            this->host([&] { value.assignTo(m_in); });
+            this->atCallLine([&] { value.assignTo(m_in); });
         this->m_bytes.vector() = in->items();
-        this->host([&] {
+        this->atCallLine([&] {
             if (Expand)
                 m_compressor.Decompress(m_out, this->m_bytes);
             else
@@ -452,11 +443,11 @@ class xrConvertToDaylightExprImp final : public xrConversionExprImp<xrStringExpr
             if (value.kind() == Value::Kind::Bitset)
                 bits = &static_cast<const BitsetValue&>(value);
             else
-                host([&] { m_bits.assignFrom(value); });
+                atCallLine([&] { m_bits.assignFrom(value); });
             if (bits->getSize() % 8 != 0)
                 throw strand::Exception(u"Illegal fingerprint size %d, number of bits is not divisible by 8.",
                                         bits->getSize());
-            host([&] { m_packed.assignFrom(*bits); });
+            atCallLine([&] { m_packed.assignFrom(*bits); });
             m_bytes.vector() = m_packed.items();
         }
         strand::util::Daylight::Encode(m_bytes, m_result);

@@ -31,6 +31,7 @@ template <typename Base>
 class xrDateExprImp : public xrFunctionExprImp<Base> {
   public:
     using xrFunctionExprImp<Base>::xrFunctionExprImp;
+    using xrFunctionExprImp<Base>::atCallLine;
 
   protected:
     // A date argument. The result may be the property's own value: use it before another argument is
@@ -57,17 +58,8 @@ class xrDateExprImp : public xrFunctionExprImp<Base> {
             return static_cast<const DateTimeValue&>(value);
         value.getText(m_text);
         m_date.reset();
-        host([&] { m_date.set(m_text.view(), String()); });
+        atCallLine([&] { m_date.set(m_text.view(), String()); });
         return m_date;
-    }
-    // Runs an operation of the date value (never an argument's evaluation, whose errors are its own).
-    template <typename F>
-    decltype(auto) host(F&& operation) const {
-        try {
-            return operation();
-        } catch (const strand::Exception& e) {
-            throw this->error(u"%ls", e.getErrorMessageBlock());
-        }
     }
 
     DateTimeValue m_date;
@@ -147,7 +139,7 @@ class xrDateParseExprImp final : public xrDateConstructorExprImp<Texts> {
         } else if (kind == Value::Kind::Double || kind == Value::Kind::Integer) {
             const double julian = x.getDouble();
             this->m_date.reset();
-            this->host([&] { this->m_date.setJulian(julian); });
+            this->atCallLine([&] { this->m_date.setJulian(julian); });
         } else {
             x.getText(this->m_text);
             this->m_date.reset();
@@ -156,7 +148,8 @@ class xrDateParseExprImp final : public xrDateConstructorExprImp<Texts> {
         if (hasFormat)
             this->m_format.assign(this->textArg(ctx, 1).view());
         if (kind != Value::Kind::DateTime && kind != Value::Kind::Double && kind != Value::Kind::Integer)
-            this->host([&] { this->m_date.set(this->m_text.view(), hasFormat ? this->m_format : String()); });
+            this->atCallLine(
+                [&] { this->m_date.set(this->m_text.view(), hasFormat ? this->m_format : String()); });
         if (hasFormat) {
             this->m_date.setDateTimeFormat(this->m_format.view());
             return this->m_date;
@@ -193,7 +186,7 @@ class xrDateFromYMDExprImp final : public xrDateConstructorExprImp<kDateFromYMDT
     const Value& AsValue(ExpressionContext& ctx) override {
         const int32_t year = intArg(ctx, 0), month = intArg(ctx, 1), day = intArg(ctx, 2);
         m_date.reset();
-        host([&] { m_date.set(year, month, day, 12, 0, 0, 0); });
+        atCallLine([&] { m_date.set(year, month, day, 12, 0, 0, 0); });
         return withLocaleFormat(&DateTimeValue::GetLocaleDateFormat);
     }
 };
@@ -219,7 +212,7 @@ class xrTimeFromHMSExprImp final : public xrDateConstructorExprImp<kTimeFromHMST
         const int32_t hour = intArg(ctx, 0), minute = intArg(ctx, 1), second = intArg(ctx, 2);
         const int32_t millisecond = intArgOr(ctx, 3, 0);
         m_date.reset();
-        host([&] { m_date.setTime(hour, minute, second, millisecond); });
+        atCallLine([&] { m_date.setTime(hour, minute, second, millisecond); });
         return withLocaleFormat(&DateTimeValue::GetLocaleTimeFormat);
     }
 };
@@ -244,7 +237,7 @@ class xrDateTimeFromYMDHMSExprImp final : public xrDateConstructorExprImp<kDateT
             f[i] = intArg(ctx, i);
         f[6] = intArgOr(ctx, 6, 0);
         m_date.reset();
-        host([&] { m_date.set(f[0], f[1], f[2], f[3], f[4], f[5], f[6]); });
+        atCallLine([&] { m_date.set(f[0], f[1], f[2], f[3], f[4], f[5], f[6]); });
         return withLocaleFormat(&DateTimeValue::GetLocaleDateTimeFormat);
     }
 };
@@ -363,7 +356,7 @@ class xrDateFieldIsDefinedExprImp final : public xrDateExprImp<xrBooleanExprImp>
     bool AsBool(ExpressionContext& ctx) override {
         const DateTimeValue& date = ownDateArg(ctx, 0);
         const int32_t field = intArg(ctx, 1);
-        return host([&] { return date.isFieldDefined(field); });
+        return atCallLine([&] { return date.isFieldDefined(field); });
     }
 };
 
@@ -416,10 +409,10 @@ class xrDateChangeByNumberExprImp final : public xrDateChangeExprImp {
         using Parameter = typename ParameterOf<decltype(Change)>::type;
         if constexpr (std::is_same_v<Parameter, double>) {
             const double n = numberArg(ctx, 1);
-            host([&] { (date.*Change)(n); });
+            atCallLine([&] { (date.*Change)(n); });
         } else {
             const int32_t n = intArg(ctx, 1);
-            host([&] { (date.*Change)(n); });
+            atCallLine([&] { (date.*Change)(n); });
         }
     }
 };
@@ -474,7 +467,7 @@ class xrDateFillUndefinedExprImp final : public xrDateChangeExprImp {
   protected:
     void change(ExpressionContext& ctx, DateTimeValue& date) override {
         const bool fromCurrentTime = boolArgOr(ctx, 1, false);
-        host([&] { date.setUndefined(fromCurrentTime); });
+        atCallLine([&] { date.setUndefined(fromCurrentTime); });
     }
 };
 
@@ -490,7 +483,7 @@ class xrDateSetTextExprImp final : public xrDateChangeExprImp {
             m_format.assign(textArg(ctx, 2).view());
         else
             m_format.setNull();
-        host([&] { date.set(m_text.view(), m_format); });
+        atCallLine([&] { date.set(m_text.view(), m_format); });
     }
 
   private:
@@ -505,7 +498,7 @@ class xrDateSetSecondsSince1970ExprImp final : public xrDateChangeExprImp {
   protected:
     void change(ExpressionContext& ctx, DateTimeValue& date) override {
         const int64_t seconds = strand::truncToInt64(numberArg(ctx, 1));
-        host([&] { date.setSecondsSince1970(seconds, 0); });
+        atCallLine([&] { date.setSecondsSince1970(seconds, 0); });
     }
     bool parsesText() const override { return false; }
 };
@@ -518,7 +511,7 @@ class xrDateSetJulianExprImp final : public xrDateChangeExprImp {
   protected:
     void change(ExpressionContext& ctx, DateTimeValue& date) override {
         const double julian = numberArg(ctx, 1);
-        host([&] { date.setJulian(julian); });
+        atCallLine([&] { date.setJulian(julian); });
     }
     bool parsesText() const override { return false; }
 };
@@ -533,7 +526,7 @@ class xrDateTimeZoneChangeExprImp final : public xrDateChangeExprImp {
   protected:
     void change(ExpressionContext& ctx, DateTimeValue& date) override {
         const String& zone = textArg(ctx, 1);
-        host([&] { date.setTimeZone(zone.view(), Convert); });
+        atCallLine([&] { date.setTimeZone(zone.view(), Convert); });
     }
 };
 
@@ -679,7 +672,7 @@ class xrDateSetLocaleExprImp final : public xrDateExprImp<xrVoidExprImp> {
     using xrDateExprImp::xrDateExprImp;
     void Evaluate(ExpressionContext& ctx) override {
         const String& name = textArg(ctx, 0);
-        host([&] { DateTimeValue::setLocale(name.view()); });
+        atCallLine([&] { DateTimeValue::setLocale(name.view()); });
     }
 };
 

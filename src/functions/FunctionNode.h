@@ -111,6 +111,17 @@ class xrFunctionExprImp : public Base {
         throw this->error(message);
     }
 
+    // Runs an operation of a host value, codec or pattern (never an argument's evaluation, whose errors
+    // are its own), giving its failure the line of the call.
+    template <typename F>
+    decltype(auto) atCallLine(F&& operation) const {
+        try {
+            return operation();
+        } catch (const strand::Exception& e) {
+            throw this->error(u"%ls", e.getErrorMessageBlock());
+        }
+    }
+
   private:
     std::vector<xrNodeRef> m_args;
 };

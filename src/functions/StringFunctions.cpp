@@ -531,16 +531,6 @@ class xrRegexHolder {
     String m_pattern, m_options, m_replacement;
 };
 
-// Runs a match of the expression, giving its failure (a limit reached) the line of the call.
-template <typename Node, typename F>
-decltype(auto) matching(const Node& node, F&& operation) {
-    try {
-        return operation();
-    } catch (const strand::Exception& e) {
-        throw node.error(u"%ls", e.getErrorMessageBlock());
-    }
-}
-
 enum class xrRegexOp { Match, Split };
 
 // rmatch(text, pattern [, options]): the whole match, then every group.
@@ -558,7 +548,7 @@ class xrRegexArrayExprImp final : public xrFunctionExprImp<xrValueResultExprImp>
         if constexpr (Op == xrRegexOp::Split)
             limit = std::max(intArgOr(ctx, 3, 0), 0);
         const strand::xrRegex& regex = m_regex.get(*this, m_pattern, nullptr, m_optionsText);
-        matching(*this, [&] {
+        atCallLine([&] {
             const strand::xrRegex::Match match = regex.Search(m_text);
             if constexpr (Op == xrRegexOp::Split)
                 match.GetSplitStrings(m_strings, unsigned(limit));
@@ -602,7 +592,7 @@ class xrRSubstExprImp final : public xrFunctionExprImp<xrStringExprImp> {
         m_optionsText = hasArg(3) ? textArg(ctx, 3) : String::empty();
         const strand::xrRegex& regex = m_regex.get(*this, m_pattern, &m_replacement, m_optionsText);
         String& result = GetString();
-        matching(*this, [&] { regex.SubstituteInto(m_text.view(), result); });
+        atCallLine([&] { regex.SubstituteInto(m_text.view(), result); });
         checkTextLength(result.length(), u"rsubst");
         return result;
     }

@@ -5,25 +5,18 @@
 
 #include <thread>
 
+#include "Failure.h"
 #include "expr/Variables.h"
 #include "host/ArrayValues.h"
 #include "parser/ExpressionParser.h"
 
 using namespace strand;
+using strand::test::failure;
 
 namespace {
 
 Ptr<xrExpressionListImp> parse(const char16_t* text, iContext* context = nullptr) {
     return xrExpressionParser::ParseExpression(String(text), context);
-}
-
-std::string failure(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.getErrorMessageBlock().toUtf8();
-    }
-    return "no failure";
 }
 
 }  // namespace

@@ -6,21 +6,14 @@
 
 #include <functional>
 
+#include "Failure.h"
 #include "host/DataRecord.h"
 #include "parser/ExpressionParser.h"
 
 using namespace strand;
+using strand::test::failure;
 
 namespace {
-
-std::string failure(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.getErrorMessageBlock().toUtf8();
-    }
-    return "no failure";
-}
 
 // Parsed and run with no component context at all.
 std::string runWithoutContext(const char16_t* text) {

@@ -7,23 +7,16 @@
 #include <random>
 #include <string>
 
+#include "Failure.h"
 #include "host/DataRecord.h"
 #include "host/xrCompress.h"
 #include "parser/ExpressionParser.h"
 
 using namespace strand;
+using strand::test::failure;
 using Bytes = Array<uint8_t>;
 
 namespace {
-
-std::string failure(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.getErrorMessageBlock().toUtf8();
-    }
-    return "no failure";
-}
 
 Bytes randomBytes(size_t size, uint32_t seed) {
     std::mt19937 random(seed);

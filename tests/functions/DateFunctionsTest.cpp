@@ -5,22 +5,15 @@
 
 #include <functional>
 
+#include "Failure.h"
 #include "host/DataRecord.h"
 #include "host/DateTimeValue.h"
 #include "parser/ExpressionParser.h"
 
 using namespace strand;
+using strand::test::failure;
 
 namespace {
-
-std::string failure(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.getErrorMessageBlock().toUtf8();
-    }
-    return "no failure";
-}
 
 std::string checkLast(const char16_t* text) {
     Ptr<xrExpressionListImp> script = xrExpressionParser::ParseExpression(String(text), nullptr);

@@ -11,24 +11,17 @@
 #include <unordered_set>
 #include <vector>
 
+#include "Failure.h"
 #include "host/DataRecord.h"
 #include "parser/ExpressionParser.h"
 
 using namespace strand;
+using strand::test::failure;
 
 namespace {
 
 Ptr<xrExpressionListImp> parse(const char16_t* text) {
     return xrExpressionParser::ParseExpression(String(text), nullptr);
-}
-
-std::string failure(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return e.getErrorMessageBlock().toUtf8();
-    }
-    return "no failure";
 }
 
 // 8 threads, each 10,000 times: create a table, add two keys, find them, destroy it. An identifier is
