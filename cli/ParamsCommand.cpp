@@ -284,7 +284,10 @@ std::vector<uint8_t> readFileBytes(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
         throw Exception(u"%s: cannot be read", file);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    char piece[65536];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0)
+        bytes.insert(bytes.end(), piece, piece + in.gcount());
     if (in.bad())
         throw Exception(u"%s: cannot be read", file);
     return bytes;

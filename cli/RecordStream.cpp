@@ -6,10 +6,13 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 
 #include "host/Exception.h"
@@ -21,6 +24,7 @@ namespace strand::cli {
 namespace {
 
 constexpr size_t kChunkBytes = size_t(1) << 20;
+constexpr size_t kSmallestBuffer = 4096;
 // A record longer than this is taken for a quote left open, which would otherwise make the reader
 // hold the rest of the input.
 constexpr size_t kMaxRecordBytes = size_t(256) << 20;
@@ -56,6 +60,10 @@ class RecordReader::Source {
         : m_file(file), m_name(std::move(name)), m_waitHook(waitHook) {
         struct stat info {};
         m_mayWait = fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode);
+        // A small file needs no full chunk (a file that grows after this gets more room as it
+        // comes).
+        if (!m_mayWait && !gzip && info.st_size >= 0 && size_t(info.st_size) < kChunkBytes)
+            m_firstBytes = std::max(kSmallestBuffer, size_t(info.st_size) + 1);
         if (!gzip)
             return;
         // zlib reads through its own descriptor, which it closes; the file stays the reader's.
@@ -76,7 +84,7 @@ class RecordReader::Source {
     Source& operator=(const Source&) = delete;
 
     std::string_view window() const noexcept {
-        return std::string_view(m_buffer.data() + m_begin, m_end - m_begin);
+        return std::string_view(m_buffer.get() + m_begin, m_end - m_begin);
     }
     bool ended() const noexcept { return m_ended; }
     void consume(size_t count) noexcept { m_begin += count; }
@@ -87,23 +95,33 @@ class RecordReader::Source {
         if (m_ended)
             return;
         if (m_begin > 0) {
-            std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
+            std::memmove(m_buffer.get(), m_buffer.get() + m_begin, m_end - m_begin);
             m_end -= m_begin;
             m_begin = 0;
         }
-        if (m_end == m_buffer.size()) {
-            if (m_buffer.size() >= kMaxRecordBytes)
+        if (m_end == m_size) {
+            if (m_size >= kMaxRecordBytes)
                 throw Exception(u"A record is longer than %d MiB; is a quote left open?",
                                 int32_t(kMaxRecordBytes >> 20));
-            m_buffer.resize(m_buffer.empty() ? kChunkBytes : m_buffer.size() * 2);
+            // Powers of two from a chunk up, so that the last step is the record limit itself.
+            grow(m_size == 0 ? m_firstBytes : std::bit_ceil(std::max(m_size * 2, kChunkBytes)));
         }
-        const size_t got = read(m_buffer.data() + m_end, m_buffer.size() - m_end);
+        const size_t got = read(m_buffer.get() + m_end, m_size - m_end);
         m_end += got;
         if (got == 0)
             m_ended = true;
     }
 
   private:
+    // Storage that is never filled with zeros first: read() writes what the window shows.
+    void grow(size_t size) {
+        std::unique_ptr<char[]> bigger(new char[size]);
+        if (m_end > 0)
+            std::memcpy(bigger.get(), m_buffer.get(), m_end);
+        m_buffer = std::move(bigger);
+        m_size = size;
+    }
+
     size_t read(char* into, size_t room) {
         if (m_gz) {
             const int got = gzread(m_gz, into, unsigned(std::min<size_t>(room, 1u << 30)));
@@ -134,7 +152,9 @@ class RecordReader::Source {
     const std::function<void()>* m_waitHook;
     bool m_mayWait = false;
     gzFile m_gz = nullptr;
-    std::vector<char> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
+    size_t m_size = 0;
+    size_t m_firstBytes = kChunkBytes;
     size_t m_begin = 0;
     size_t m_end = 0;
     bool m_ended = false;

@@ -146,5 +146,22 @@ TEST(RecordStream, BadRecordsAreReportedAndSkipped) {
     EXPECT_FALSE(reader.next(*record));
 }
 
+TEST(RecordStream, AFileThatGrowsAfterOpeningIsReadWhole) {
+    // The reader sizes its first read by the file as it was opened; what is added later, a record
+    // many times that size among it, still comes whole.
+    TempFile source("a,b\n1,x\n");
+    RecordReader reader({InputSpec{source.path(), Format::Csv}}, ReaderOptions{});
+    const std::string longText(300000, 'y');
+    std::ofstream(source.path(), std::ios::binary | std::ios::app) << "2," << longText << "\n3,z\n";
+    auto record = makePtr<DataRecord>();
+    std::vector<std::string> seen;
+    while (reader.next(*record))
+        seen.push_back(record->getPropertyList()->find(String(u"b"))->getValue().toString().toUtf8());
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], "x");
+    EXPECT_EQ(seen[1], longText);
+    EXPECT_EQ(seen[2], "z");
+}
+
 }  // namespace
 }  // namespace strand::cli
