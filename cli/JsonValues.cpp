@@ -699,7 +699,9 @@ void appendNameNode(const std::vector<NameNode>& nodes, size_t index,
         value(size_t(node.member), out);
         return;
     }
-    bool array = !node.kids.empty();
+    // Members named 1 to n are an array's elements, except in the record itself, which stays an
+    // object (a line that is an array would read back as records of their own).
+    bool array = index != 0 && !node.kids.empty();
     for (size_t k = 0; array && k < node.kids.size(); ++k)
         array = nodes[node.kids[k]].key == String::fromAscii(std::to_string(k + 1)).view();
     out.push_back(array ? '[' : '{');

@@ -910,6 +910,9 @@ class DelimitedWriter final : public RecordWriter {
                 if (m_positions[i] >= 0)
                     m_byColumn[size_t(m_positions[i])] = int32_t(i);
             }
+            m_samePlace = 0;
+            while (m_samePlace < m_byColumn.size() && m_byColumn[m_samePlace] == int32_t(m_samePlace))
+                ++m_samePlace;
             m_lastCount = count;
             if (m_streaming) {
                 m_columnUsed.resize(m_byColumn.size());
@@ -1113,7 +1116,22 @@ class DelimitedWriter final : public RecordWriter {
         // out as one run of input bytes, separators included.
         const char* runBegin = nullptr;
         const char* runEnd = nullptr;
-        for (size_t column = 0; column < m_byColumn.size(); ++column) {
+        size_t column = 0;
+        // The common row: the input's fields, untouched, in the columns of their own positions.
+        // Each joins the run as the loop below would join it, without looking it up.
+        for (const size_t samePlace = std::min(m_samePlace, input.size()); column < samePlace; ++column) {
+            const InputField& field = input[column];
+            if (field.property != record.plainAt(int32_t(column)) || field.origin != m_format ||
+                !field.untouched())
+                break;
+            const char* begin = field.raw.data();
+            if (!runEnd)
+                runBegin = begin;
+            else if (begin != runEnd + 1 || *runEnd != m_separator)
+                break;
+            runEnd = begin + field.raw.size();
+        }
+        for (; column < m_byColumn.size(); ++column) {
             const int32_t position = m_byColumn[column];
             const iProperty* property = position >= 0 ? record.at(position) : nullptr;
             const InputField* field = property ? inputFor(property, size_t(position), input) : nullptr;
@@ -1278,6 +1296,7 @@ class DelimitedWriter final : public RecordWriter {
     bool m_headerWritten = false;
     std::vector<int32_t> m_positions;
     std::vector<int32_t> m_byColumn;
+    size_t m_samePlace = 0;  // leading columns that take the property of their own position
     size_t m_lastCount = size_t(-1);
     TextBuffer m_held;
     std::FILE* m_spill = nullptr;

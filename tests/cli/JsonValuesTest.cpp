@@ -221,6 +221,27 @@ TEST(JsonValues, EscapesTexts) {
         EXPECT_EQ(written(StringValue(String(text))), json) << json;
 }
 
+TEST(JsonValues, ARecordOfNumberedMembersStaysAnObject) {
+    // Members named 1 to n are an array's elements inside a record, never the record itself.
+    auto written = [](std::initializer_list<const char16_t*> names) {
+        auto record = CPropertyCollection::newInstance();
+        int64_t n = 0;
+        for (const char16_t* name : names)
+            record->define(String(name), IntegerValue(++n), 0);
+        std::string json;
+        cli::writeObject(*record, json);
+        return json;
+    };
+    EXPECT_EQ(written({u"1.["}), R"({"1":{"[":1}})");
+    EXPECT_EQ(written({u"1", u"2.a"}), R"({"1":1,"2":{"a":2}})");
+    EXPECT_EQ(written({u"a.1", u"a.2.b"}), R"({"a":[1,{"b":2}]})");
+    auto back = CPropertyCollection::newInstance();
+    cli::JsonReader reader;
+    reader.setFlatten(true);
+    reader.readObjectInto(written({u"1.["}), *back);
+    EXPECT_EQ(back->get(0)->getName(), String(u"1.["));
+}
+
 TEST(JsonValues, ARecordSurvivesWritingAndReading) {
     auto original = CPropertyCollection::newInstance();
     auto define = [&](const char16_t* name, const Value& value) { original->define(String(name), value, 0); };
