@@ -415,6 +415,27 @@ void appendCsvField(std::string_view text, TextBuffer& out, char separator, bool
     out.push('"');
 }
 
+bool appendPlainCsvText(std::u16string_view text, TextBuffer& out, char separator) {
+    if (text.empty() || text.front() == u' ' || text.back() == u' ')
+        return false;
+    // What may read back as a number takes the full test.
+    const char16_t first = text.front();
+    const char16_t last = text.back();
+    auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    if ((digit(last) || last == u'.') && (digit(first) || first == u'+' || first == u'-' || first == u'.'))
+        return false;
+    char* to = out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c >= 0x80 || c == char16_t(static_cast<unsigned char>(separator)) || c == u'"' || c == u'\n' ||
+            c == u'\r')
+            return false;
+        to[i] = char(c);
+    }
+    out.commit(text.size());
+    return true;
+}
+
 void appendTsvField(std::string_view text, TextBuffer& out) {
     size_t run = 0;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -212,6 +212,9 @@ bool appendUtf8(std::u16string_view text, TextBuffer& out);
 // unquoted field reads as a property without a value).
 // A column name of a header needs no protection from reading as a number (`name`).
 void appendCsvField(std::string_view text, TextBuffer& out, char separator = ',', bool name = false);
+// The common case of both at once: 16-bit text of ASCII alone that needs no quotes goes out as one
+// CSV field, and the result is true. Otherwise nothing is appended and the result is false.
+bool appendPlainCsvText(std::u16string_view text, TextBuffer& out, char separator);
 // Appends a text as one TSV field, with the escapes above.
 void appendTsvField(std::string_view text, TextBuffer& out);
 // True when `text` is a JSON number as it stands.

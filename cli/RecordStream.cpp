@@ -1193,6 +1193,8 @@ class DelimitedWriter final : public RecordWriter {
         const String* text = &m_text;
         if (value.kind() == Value::Kind::String) {
             text = &static_cast<const StringValue&>(value).get();
+            if (m_format == Format::Csv && appendPlainCsvText(text->view(), out, m_separator))
+                return;
         } else {
             m_text.clear();
             value.getText(m_text);

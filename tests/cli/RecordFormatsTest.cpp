@@ -189,6 +189,32 @@ TEST(WriteFields, QuotesCsvOnlyWhereReadingBackNeedsIt) {
     EXPECT_EQ(csv("edge "), "\"edge \"");
 }
 
+TEST(WriteFields, ThePlainCsvPathWritesWhatTheFullOneWrites) {
+    // Whenever the quick path takes a text, its bytes are those of UTF-8 then the CSV rules; every
+    // text that needs quotes, a number's protection or UTF-8 beyond ASCII is left to the full path.
+    const std::vector<std::pair<std::u16string, bool>> cases = {
+        {u"plain", true},       {u"QUARTZ-R69#12", true}, {u"007", false},       {u"a1", true},
+        {u"1a", true},          {u"12", false},           {u"1.5", false},       {u"-3", false},
+        {u".5", false},         {u"1.", false},           {u"", false},          {u" edge", false},
+        {u"edge ", false},      {u"a,b", false},          {u"a;b", true},        {u"say \"hi\"", false},
+        {u"two\nlines", false}, {u"cr\r", false},         {u"caf\u00e9", false}, {u"\u0131", false},
+    };
+    for (const auto& [text, quick] : cases) {
+        TextBuffer fast;
+        EXPECT_EQ(appendPlainCsvText(text, fast, ','), quick) << String(text).toUtf8();
+        TextBuffer utf8;
+        ASSERT_TRUE(appendUtf8(text, utf8));
+        TextBuffer full;
+        appendCsvField(utf8.view(), full);
+        if (quick)
+            EXPECT_EQ(fast.view(), full.view());
+        else
+            EXPECT_TRUE(fast.view().empty());
+    }
+    TextBuffer semicolon;
+    EXPECT_FALSE(appendPlainCsvText(u"a;b", semicolon, ';'));
+}
+
 TEST(WriteFields, EscapesTsv) {
     EXPECT_EQ(tsv("a\tb\nc\\d\re"), "a\\tb\\nc\\\\d\\re");
     EXPECT_EQ(tsv("12"), "12");
