@@ -138,6 +138,18 @@ std::optional<FieldNumber> readNumber(std::string_view text) {
     const size_t digitsBegin = i;
     i = skipDigits(text, i);
     const size_t integerDigits = i - digitsBegin;
+    if (i == n && integerDigits > 0 && integerDigits <= 18) {
+        // The common whole number: eighteen digits cannot leave the 64-bit range.
+        if (integerDigits > 1 && text[digitsBegin] == '0')
+            return std::nullopt;
+        int64_t value = 0;
+        for (size_t k = digitsBegin; k < n; ++k)
+            value = value * 10 + (text[k] - '0');
+        FieldNumber result{};
+        result.kind = FieldNumber::Kind::Integer;
+        result.integer = text[0] == '-' ? -value : value;
+        return result;
+    }
     size_t fractionDigits = 0;
     bool point = false;
     if (i < n && text[i] == '.') {
