@@ -198,11 +198,35 @@ TEST(WriteFields, ThePlainCsvPathWritesWhatTheFullOneWrites) {
     // Whenever the quick path takes a text, its bytes are those of UTF-8 then the CSV rules; every
     // text that needs quotes, a number's protection or UTF-8 beyond ASCII is left to the full path.
     const std::vector<std::pair<std::u16string, bool>> cases = {
-        {u"plain", true},       {u"QUARTZ-R69#12", true}, {u"007", false},       {u"a1", true},
-        {u"1a", true},          {u"12", false},           {u"1.5", false},       {u"-3", false},
-        {u".5", false},         {u"1.", false},           {u"", false},          {u" edge", false},
-        {u"edge ", false},      {u"a,b", false},          {u"a;b", true},        {u"say \"hi\"", false},
-        {u"two\nlines", false}, {u"cr\r", false},         {u"caf\u00e9", false}, {u"\u0131", false},
+        {u"plain", true},
+        {u"QUARTZ-R69#12", true},
+        {u"007", false},
+        {u"a1", true},
+        {u"1a", true},
+        {u"12", false},
+        {u"1.5", false},
+        {u"-3", false},
+        {u".5", false},
+        {u"1.", false},
+        {u"", false},
+        {u" edge", false},
+        {u"edge ", false},
+        {u"a,b", false},
+        {u"a;b", true},
+        {u"say \"hi\"", false},
+        {u"two\nlines", false},
+        {u"cr\r", false},
+        {u"caf\u00e9", false},
+        {u"\u0131", false},
+        // Longer texts go eight units at a time; each kind of stop in the second eight.
+        {u"a long plain text of ASCII alone", true},
+        {u"a long te,t more", false},
+        {u"a long te\"t more", false},
+        {u"a long te\nt more", false},
+        {u"a long te\rt more", false},
+        {u"a long te\u00e9t more", false},
+        {u"a long te\u0100t more", false},
+        {u"sixteen units ok", true},
     };
     for (const auto& [text, quick] : cases) {
         TextBuffer fast;
