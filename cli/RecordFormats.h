@@ -24,6 +24,10 @@
 #include <string_view>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "host/Unicode.h"
 
 namespace strand::cli {
@@ -135,6 +139,20 @@ inline const char* findEither(const char* p, const char* end, char a, char b) {
 }
 // The first of `a`, `b` or `c` in [p, end), or end; eight bytes at a time.
 inline const char* findAny(const char* p, const char* end, char a, char b, char c) {
+#ifdef __SSE2__
+    // Sixteen bytes at a time where there are sixteen, most fields in a single step.
+    const __m128i as = _mm_set1_epi8(a);
+    const __m128i bs = _mm_set1_epi8(b);
+    const __m128i cs = _mm_set1_epi8(c);
+    while (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, as), _mm_cmpeq_epi8(bytes, bs)),
+                                         _mm_cmpeq_epi8(bytes, cs));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return p + std::countr_zero(unsigned(mask));
+        p += 16;
+    }
+#endif
     while (end - p >= 8) {
         const uint64_t word = detail::load8(p);
         if (const uint64_t hit =

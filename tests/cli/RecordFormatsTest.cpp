@@ -289,6 +289,8 @@ TEST(WordScans, FindWhatTheyLookForAtEveryOffset) {
         const std::string head(at, 'x');
         EXPECT_EQ(records(Format::Csv, head + ",yyyyyyyyyy\n"),
                   (std::vector<std::string>{head + "|yyyyyyyyyy"}));
+        EXPECT_EQ(records(Format::Csv, head + "y\r\nnext\n"), (std::vector<std::string>{head + "y", "next"}));
+        EXPECT_EQ(records(Format::Csv, head + "y\nnext\n"), (std::vector<std::string>{head + "y", "next"}));
         EXPECT_EQ(csv(head + "\"" + "zzzzzzzz"), "\"" + head + "\"\"zzzzzzzz\"");
         EXPECT_EQ(csv(head + "\r" + "zzzzzzzz"), "\"" + head + "\rzzzzzzzz\"");
         EXPECT_EQ(csv(head + "zzzzzzzz"), head + "zzzzzzzz");
