@@ -83,17 +83,26 @@ xrExpressionVariableInterface* xrAssignExprImp::GetVariable(ExpressionContext& c
 }
 
 xrExpressionVariableInterface* xrPlusAssignExprImp::GetVariable(ExpressionContext& ctx) {
-    if (m_value->IsString()) {
-        const String text = m_value->AsString(ctx);
-        xrExpressionVariableInterface* variable = targetVariable(ctx);
-        if (!variable->AppendString(ctx, text))
-            throwTextTooLong(u"'+='");
-        return variable;
-    }
+    if (m_value->IsString())
+        return appendText(ctx);
     const double amount = m_value->AsDouble(ctx);
+    // The counter of a loop body: read and stored without the virtual calls.
+    if (m_plainVariable) {
+        const double current = xrReadAtLine(GetLineNum(), [&] { return m_plainVariable->GetDouble(ctx); });
+        m_plainVariable->SetDouble(ctx, current + amount);
+        return m_plainVariable;
+    }
     xrExpressionVariableInterface* variable = targetVariable(ctx);
     const double current = xrReadAtLine(GetLineNum(), [&] { return variable->GetDouble(ctx); });
     variable->SetDouble(ctx, current + amount);
+    return variable;
+}
+
+xrExpressionVariableInterface* xrPlusAssignExprImp::appendText(ExpressionContext& ctx) {
+    const String text = m_value->AsString(ctx);
+    xrExpressionVariableInterface* variable = targetVariable(ctx);
+    if (!variable->AppendString(ctx, text))
+        throwTextTooLong(u"'+='");
     return variable;
 }
 

@@ -82,6 +82,10 @@ class xrPlusAssignExprImp final : public xrAssignmentBase {
   public:
     using xrAssignmentBase::xrAssignmentBase;
     xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override;
+
+  private:
+    // += of a text: appended, out of line from the numeric path.
+    [[gnu::noinline]] xrExpressionVariableInterface* appendText(strand::ExpressionContext& ctx);
 };
 
 class xrAppendAssignExprImp final : public xrAssignmentBase {

@@ -115,6 +115,7 @@ xrForLoopExprImp::xrForLoopExprImp(int32_t line, xrVariableRef variable, xrNodeR
                                    bool reverse, xrBodyRef body)
     : xrVoidExprImp(line),
       m_variable(std::move(variable)),
+      m_plainVariable(dynamic_cast<xrExpressionVariableImp*>(m_variable.get())),
       m_first(std::move(first)),
       m_second(std::move(second)),
       m_reverse(reverse),
@@ -143,7 +144,10 @@ void xrForLoopExprImp::Evaluate(ExpressionContext& ctx) {
     try {
         while (m_reverse ? i >= end : i <= end) {
             ctx.step(GetLineNum());
-            m_variable->SetDouble(ctx, i);
+            if (m_plainVariable)
+                m_plainVariable->SetDouble(ctx, i);
+            else
+                m_variable->SetDouble(ctx, i);
             m_body->evaluate(ctx);
             const double next = i + step;
             // Past 2^53, or from an infinity, adding 1 no longer changes the counter.

@@ -58,6 +58,8 @@ class xrForLoopExprImp final : public xrVoidExprImp {
 
   private:
     xrVariableRef m_variable;
+    // The counter's variable when it is a plain one, stored into without a virtual call.
+    xrExpressionVariableImp* m_plainVariable;
     xrNodeRef m_first;
     xrNodeRef m_second;
     bool m_reverse;

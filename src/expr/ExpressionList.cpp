@@ -68,6 +68,16 @@ const strand::Value& xrBasicExpressionListImp::getValue(ExpressionContext& ctx) 
 }
 
 void xrBasicExpressionListImp::evaluate(ExpressionContext& ctx) {
+    if (ctx.isForNode() && !ctx.getDataRecord()) [[unlikely]]
+        return evaluateOnLoan(ctx);
+    // A loop body of one statement is a tail call.
+    if (m_statements.size() == 1)
+        return m_statements[0]->Evaluate(ctx);
+    for (const auto& statement : m_statements)
+        statement->Evaluate(ctx);
+}
+
+void xrBasicExpressionListImp::evaluateOnLoan(ExpressionContext& ctx) {
     RecordLoan loan(*this, ctx);
     for (const auto& statement : m_statements)
         statement->Evaluate(ctx);

@@ -51,7 +51,11 @@ class xrBasicExpressionListImp : public strand::iExpression {
     // Every statement but the last evaluated; the last returned for the caller to ask.
     xrValueExprImp& runAllButLast(strand::ExpressionContext& ctx, const char16_t* emptyMessage);
 
+    // evaluate for a node's script, with the node's record lent for the run.
+    [[gnu::noinline]] void evaluateOnLoan(strand::ExpressionContext& ctx);
+
     // Lends a node context a data record for the life of the object.
+
     class RecordLoan {
       public:
         RecordLoan(xrBasicExpressionListImp& list, strand::ExpressionContext& ctx) : m_ctx(ctx) {

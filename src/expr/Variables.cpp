@@ -106,6 +106,25 @@ iProperty* xrExpressionVariableImp::calculate(ExpressionContext& ctx, iPropertyC
     return found;
 }
 
+double xrExpressionVariableImp::readDouble(ExpressionContext& ctx) {
+    iProperty* property = bind(ctx);
+    double number;
+    if (property == m_plainProperty && m_plainProperty->inlineDouble(number))
+        return number;
+    const Value& value = property->getValue();
+    if (value.kind() == Value::Kind::Double)
+        return static_cast<const strand::DoubleValue&>(value).get();
+    return ctx.strictNumbers() ? strictDouble(value) : value.getDouble();
+}
+
+void xrExpressionVariableImp::writeDouble(ExpressionContext& ctx, double value) {
+    iProperty* property = bound();
+    if (property || (property = quickBind(ctx)))
+        property->setDouble(value);
+    else
+        storeDouble(ctx, value);
+}
+
 iProperty* xrExpressionVariableImp::rebind(ExpressionContext& ctx) {
     iPropertyCollection* list = propertyList(ctx);
     iProperty* property = nullptr;

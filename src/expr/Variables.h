@@ -79,27 +79,23 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     // Computed references give their variable a new name at each use.
     void SetName(const strand::String& name);
 
+    // The per-iteration reads and writes of a loop: the fast paths stay inline and small, everything
+    // else is out of line so that they need no saved registers.
     double GetDouble(strand::ExpressionContext& ctx) override {
-        strand::iProperty* property = bind(ctx);
         double number;
-        if (property == m_plainProperty && m_plainProperty->inlineDouble(number))
+        if (strand::iProperty* property = bound();
+            property && property == m_plainProperty && m_plainProperty->inlineDouble(number))
             return number;
-        const strand::Value& value = property->getValue();
-        if (value.kind() == strand::Value::Kind::Double)
-            return static_cast<const strand::DoubleValue&>(value).get();
-        return ctx.strictNumbers() ? strictDouble(value) : value.getDouble();
+        return readDouble(ctx);
     }
     bool GetBool(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue().getBool(); }
     const strand::String& GetString(strand::ExpressionContext& ctx) override;
     const strand::Value& GetValue(strand::ExpressionContext& ctx) override { return bind(ctx)->getValue(); }
     void SetDouble(strand::ExpressionContext& ctx, double value) override {
-        strand::iProperty* property = bound();
-        if (property && property == m_plainProperty && m_plainProperty->storeInlineDouble(value))
+        if (strand::iProperty* property = bound();
+            property && property == m_plainProperty && m_plainProperty->storeInlineDouble(value))
             return;
-        if (property || (property = quickBind(ctx)))
-            property->setDouble(value);
-        else
-            storeDouble(ctx, value);
+        writeDouble(ctx, value);
     }
     void SetString(strand::ExpressionContext& ctx, const strand::String& value) override;
     void SetValue(strand::ExpressionContext& ctx, const strand::Value& value) override;
@@ -132,12 +128,18 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
   private:
     // The bound property, found again when no binding is held or the collections changed since.
     strand::iProperty* bind(strand::ExpressionContext& ctx) {
-        if (m_property && m_epoch == strand::iPropertyCollection::structureEpoch())
+        if (m_property && m_epoch == strand::iPropertyCollection::structureEpoch()) [[likely]]
             return m_property;
+        return bindAgain(ctx);
+    }
+    [[gnu::noinline]] strand::iProperty* bindAgain(strand::ExpressionContext& ctx) {
         if (strand::iProperty* property = quickBind(ctx))
             return property;
         return rebind(ctx);
     }
+    // GetDouble and SetDouble past their fast paths.
+    [[gnu::noinline]] double readDouble(strand::ExpressionContext& ctx);
+    [[gnu::noinline]] void writeDouble(strand::ExpressionContext& ctx, double value);
     // The common case of a record property found where it was in the previous record; null otherwise.
     strand::iProperty* quickBind(strand::ExpressionContext& ctx) {
         if (m_recalculate)
@@ -145,9 +147,20 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
         strand::iPropertyCollection* list = m_scope == Local    ? ctx.getPropertyList()
                                             : m_scope == Global ? m_globals.get()
                                                                 : nullptr;
-        strand::iProperty* property = list ? list->findAtHint(m_name, m_nameHash, m_hint) : nullptr;
-        if (property)
-            bindTo(property);
+        strand::CProperty* property = list ? list->propertyAtHint(m_hint) : nullptr;
+        if (!property)
+            return nullptr;
+        // The plain property held before, under the name it had then (a record's field, or a spare
+        // made again under the same name): known without comparing names.
+        if (property == m_plainProperty && property->nameSerial() == m_plainSerial) {
+            m_property = property;
+            m_epoch = strand::iPropertyCollection::structureEpoch();
+            return property;
+        }
+        if (property->nameHash() != m_nameHash ||
+            !strand::String::equalFolded(property->name().view(), m_name.view()))
+            return nullptr;
+        bindTo(property);
         return property;
     }
     strand::iProperty* bound() const noexcept {
@@ -176,6 +189,8 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
         m_plainProperty = typeid(*property) == typeid(strand::CProperty)
                               ? static_cast<strand::CProperty*>(property)
                               : nullptr;
+        if (m_plainProperty)
+            m_plainSerial = m_plainProperty->nameSerial();
         m_epoch = strand::iPropertyCollection::structureEpoch();
     }
     void refuseByteArray(const strand::Value& value) const {
@@ -198,7 +213,10 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
     // Kept only while no collection has changed (iPropertyCollection::structureEpoch), so that it never
     // outlives the property.
     strand::iProperty* m_property = nullptr;
-    strand::CProperty* m_plainProperty = nullptr;  // m_property when it is a plain CProperty
+    // m_property when it is a plain CProperty, and that property's name serial then. Kept past
+    // Invalidate only to be compared with, never read through: a serial is never given twice.
+    strand::CProperty* m_plainProperty = nullptr;
+    uint64_t m_plainSerial = 0;
     uint64_t m_epoch = 0;
     int32_t m_hint = -1;
     bool m_calculated = false;

@@ -231,10 +231,13 @@ class xrCaseExprImp final : public xrFunctionExprImp<xrStringExprImp> {
   public:
     using xrFunctionExprImp<xrStringExprImp>::xrFunctionExprImp;
     const String& AsString(ExpressionContext& ctx) override {
+        const std::u16string_view text = textArg(ctx, 0).view();
         String& result = GetString();
-        result.assign(textArg(ctx, 0).view());
-        for (char16_t& c : result.mutableStr())
-            c = Upper ? strand::upperAsciiCase(c) : strand::foldAsciiCase(c);
+        // One pass: the characters are mapped as they are copied.
+        result.resize(text.size());
+        char16_t* out = result.data();
+        for (size_t i = 0; i < text.size(); ++i)
+            out[i] = Upper ? strand::upperAsciiCase(text[i]) : strand::foldAsciiCase(text[i]);
         return result;
     }
 };

@@ -103,13 +103,19 @@ class iPropertyCollection : public virtual CountedObject {
     // without a virtual call; null when it is elsewhere, missing, or the collection does not keep its
     // properties in a plain list. Callers then ask findWithHint.
     CProperty* findAtHint(const String& name, uint32_t foldedHash, int32_t hint) const noexcept {
-        if (!m_plainItems || size_t(uint32_t(hint)) >= m_plainItems->size())
-            return nullptr;
-        CProperty* candidate = (*m_plainItems)[size_t(hint)].get();
-        if (candidate->nameHash() != foldedHash ||
+        CProperty* candidate = propertyAtHint(hint);
+        if (!candidate || candidate->nameHash() != foldedHash ||
             !String::equalFolded(candidate->name().view(), name.view()))
             return nullptr;
         return candidate;
+    }
+
+    // The property at a 0-based position of a collection that keeps its properties in a plain list;
+    // null when there is none.
+    CProperty* propertyAtHint(int32_t hint) const noexcept {
+        if (!m_plainItems || size_t(uint32_t(hint)) >= m_plainItems->size())
+            return nullptr;
+        return (*m_plainItems)[size_t(hint)].get();
     }
 
     // Counts every change that may leave a property found earlier out of its collection (removal,

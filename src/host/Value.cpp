@@ -155,11 +155,12 @@ int64_t DoubleValue::getInteger() const {
 void IntegerValue::appendText(String& out) const {
     char buf[24];
     const auto r = std::to_chars(buf, buf + sizeof buf, m_value);
-    char16_t wide[24];
     const size_t length = size_t(r.ptr - buf);
+    const size_t at = out.length();
+    out.resize(at + length);
+    char16_t* wide = out.data() + at;
     for (size_t i = 0; i < length; ++i)
         wide[i] = char16_t(buf[i]);
-    out.append(wide, length);
 }
 
 }  // namespace strand

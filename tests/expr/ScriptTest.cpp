@@ -181,6 +181,30 @@ TEST(Variables, BindingsFollowRemovalsAndRenames) {
     EXPECT_THROW(x->GetDouble(ctx), xrExpressionUnboundException);
 }
 
+TEST(Variables, APropertyMadeAgainUnderAnotherNameIsNotTheOldOne) {
+    // A record's properties past its fields come back as spares and are made again for the next
+    // record, at the same address, under whatever name the script stores next.
+    ComponentContext component;
+    xrExpressionVariableFactory factory(&component);
+    xrVariableRef a = factory.GetVariable(String(u"a"), xrExpressionVariableInterface::Local);
+    DataRecord record;
+    auto& list = static_cast<CPropertyCollection&>(*record.getPropertyList());
+    list.define(String(u"id"), IntegerValue(1), 0);
+    list.define(String(u"a"), DoubleValue(1), 0);
+    const iProperty* made = list.at(1);
+    ExpressionContext ctx(&component, &record);
+    EXPECT_EQ(a->GetDouble(ctx), 1);
+    list.truncate(1);
+    list.define(String(u"b"), DoubleValue(2), 0);
+    ASSERT_EQ(list.at(1), made);
+    EXPECT_THROW(a->GetDouble(ctx), xrExpressionUnboundException);
+    list.truncate(1);
+    list.define(String(u"a"), DoubleValue(3), 0);
+    EXPECT_EQ(a->GetDouble(ctx), 3);
+    a->SetDouble(ctx, 4);
+    EXPECT_EQ(list.at(1)->getValue().getDouble(), 4);
+}
+
 TEST(Variables, RefusedStoresLeaveTheOldValue) {
     xrExpressionVariableFactory factory(nullptr);
     DataRecord record;
