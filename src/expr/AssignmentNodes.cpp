@@ -27,6 +27,11 @@ xrAssignmentBase::xrAssignmentBase(int32_t line, xrNodeRef target, xrNodeRef val
     setChildren({m_target.get(), m_value.get()});
 }
 
+void xrAssignmentBase::noteStoredText(ExpressionContext& ctx, const strand::Value& value) const {
+    if (value.kind() == strand::Value::Kind::String)
+        ctx.noteText(static_cast<const strand::StringValue&>(value).get().length(), GetLineNum());
+}
+
 xrExpressionVariableInterface* xrAssignmentBase::targetVariable(ExpressionContext& ctx) {
     xrExpressionVariableInterface* variable = m_target->GetVariable(ctx);
     if (!variable)
@@ -66,6 +71,8 @@ xrExpressionVariableInterface* xrAssignExprImp::GetVariable(ExpressionContext& c
         return variable;
     }
     const strand::Value& value = m_value->AsValue(ctx);
+    if (ctx.timeLimited()) [[unlikely]]
+        noteStoredText(ctx, value);
     if (m_plainTarget) {
         xrExpressionVariableInterface* variable = targetVariable(ctx);
         variable->SetValue(ctx, value);
@@ -103,6 +110,7 @@ xrExpressionVariableInterface* xrPlusAssignExprImp::appendText(ExpressionContext
     xrExpressionVariableInterface* variable = targetVariable(ctx);
     if (!variable->AppendString(ctx, text))
         throwTextTooLong(u"'+='");
+    ctx.noteText(text.length(), GetLineNum());
     return variable;
 }
 
@@ -111,6 +119,7 @@ xrExpressionVariableInterface* xrAppendAssignExprImp::GetVariable(ExpressionCont
     xrExpressionVariableInterface* variable = targetVariable(ctx);
     if (!variable->AppendString(ctx, text))
         throwTextTooLong(u"'.='");
+    ctx.noteText(text.length(), GetLineNum());
     return variable;
 }
 

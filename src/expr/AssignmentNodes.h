@@ -60,6 +60,8 @@ class xrAssignmentBase : public xrValueExprImp {
   protected:
     // The target's variable, or the "Can only assign to a property" error.
     xrExpressionVariableInterface* targetVariable(strand::ExpressionContext& ctx);
+    // A large text stored counts against the run's time limit.
+    void noteStoredText(strand::ExpressionContext& ctx, const strand::Value& value) const;
 
     xrNodeRef m_target;
     xrNodeRef m_value;

@@ -63,7 +63,11 @@ class xrValueExprImp : public xrCounted {
     void SetDepth(int32_t depth) noexcept { m_depth = depth; }
 
     // Raises, naming the operation ("'.'", "format"), when a text it builds would grow to `length`
-    // code units, past strand::kMaxTextLength.
+    // code units, past strand::kMaxTextLength; a large text also counts against the run's time limit.
+    void checkTextLength(strand::ExpressionContext& ctx, size_t length, const char16_t* operation) const {
+        checkTextLength(length, operation);
+        ctx.noteText(length, m_line);
+    }
     void checkTextLength(size_t length, const char16_t* operation) const {
         if (length > strand::kMaxTextLength) [[unlikely]]
             throwTextTooLong(operation);

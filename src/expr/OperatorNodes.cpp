@@ -37,7 +37,7 @@ const String& xrPlusExprImp::AsString(ExpressionContext& ctx) {
     }
     for (const auto& operand : m_operands) {
         const String& piece = operand->AsString(ctx);
-        checkTextLength(text.length() + piece.length(), u"'+'");
+        checkTextLength(ctx, text.length() + piece.length(), u"'+'");
         text.append(piece.view());
     }
     return text;
@@ -99,11 +99,11 @@ void xrConcatExprImp::appendTo(ExpressionContext& ctx, String& out) {
         static_cast<xrConcatExprImp*>(m_left.get())->appendTo(ctx, out);
     } else {
         const String& left = m_left->AsString(ctx);
-        checkTextLength(out.length() + left.length(), u"'.'");
+        checkTextLength(ctx, out.length() + left.length(), u"'.'");
         out.append(left.view());
     }
     const String& right = m_right->AsString(ctx);
-    checkTextLength(out.length() + right.length(), u"'.'");
+    checkTextLength(ctx, out.length() + right.length(), u"'.'");
     out.append(right.view());
 }
 

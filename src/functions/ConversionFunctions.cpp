@@ -196,7 +196,7 @@ class xrUrlEncodeExprImp final : public xrFunctionExprImp<xrStringExprImp> {
     using xrFunctionExprImp::xrFunctionExprImp;
     const String& AsString(ExpressionContext& ctx) override {
         strand::util::urlEncodeInto(textArg(ctx, 0), true, m_result, m_bytes);
-        checkTextLength(m_result.length(), u"urlencode");
+        checkTextLength(ctx, m_result.length(), u"urlencode");
         return m_result;
     }
 

@@ -509,7 +509,7 @@ class xrContractExprImp final : public xrFunctionExprImp<xrVoidExprImp> {
             size_t length = 0;
             for (const String& text : texts)
                 length += text.length() + separator.length();
-            checkTextLength(length, u"contract");
+            checkTextLength(ctx, length, u"contract");
             variable->SetString(ctx, strand::util::multipleStringsToSingleString(texts, separator.view()));
         }
     }

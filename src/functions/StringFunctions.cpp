@@ -203,14 +203,14 @@ class xrStrReplaceExprImp final : public xrFunctionExprImp<xrStringExprImp> {
             const size_t at = text.find(old, from);
             if (at == text.npos)
                 break;
-            checkTextLength(result.length() + (at - from) + m_new.length(), u"strreplace");
+            checkTextLength(ctx, result.length() + (at - from) + m_new.length(), u"strreplace");
             result.append(text.substr(from, at - from));
             result.append(m_new.view());
             from = at + old.size();
             if (count > 0)
                 --count;
         }
-        checkTextLength(result.length() + text.size() - from, u"strreplace");
+        checkTextLength(ctx, result.length() + text.size() - from, u"strreplace");
         result.append(text.substr(from));
         return result;
     }
@@ -596,7 +596,7 @@ class xrRSubstExprImp final : public xrFunctionExprImp<xrStringExprImp> {
         const strand::xrRegex& regex = m_regex.get(*this, m_pattern, &m_replacement, m_optionsText);
         String& result = GetString();
         atCallLine([&] { regex.SubstituteInto(m_text.view(), result); });
-        checkTextLength(result.length(), u"rsubst");
+        checkTextLength(ctx, result.length(), u"rsubst");
         return result;
     }
 

@@ -84,7 +84,12 @@ void ExpressionContext::countStep(int32_t line) {
             line, static_cast<long long>(m_stepLimit));
     }
     // The clock is read every 256 steps: a turn of a loop costs far less than reading it.
-    if (m_timeLimit.count() != 0 && (m_steps & 255) == 0 && std::chrono::steady_clock::now() > m_deadline) {
+    if (m_timeLimit.count() != 0 && (m_steps & 255) == 0)
+        checkDeadline(line);
+}
+
+void ExpressionContext::checkDeadline(int32_t line) const {
+    if (std::chrono::steady_clock::now() > m_deadline) {
         const double seconds = std::chrono::duration<double>(m_timeLimit).count();
         throw Exception(u"line %d, The script ran longer than %ls seconds and was stopped.", line,
                         doubleToString(seconds));

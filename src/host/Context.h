@@ -205,6 +205,16 @@ class ExpressionContext {
             countStep(line);
     }
     uint64_t stepsTaken() const noexcept { return m_steps; }
+    // A text of `length` code units was built or stored. Under a time limit a large one reads the
+    // clock: a script without loops that copies texts of hundreds of megabytes from one property to
+    // the next takes no steps, yet must stop in time too.
+    void noteText(size_t length, int32_t line) {
+        if (timeLimited() && length >= kClockedText) [[unlikely]]
+            checkDeadline(line);
+    }
+    bool timeLimited() const noexcept { return m_timeLimit.count() != 0; }
+    // Copying this many code units costs far more than reading the clock.
+    static constexpr size_t kClockedText = size_t(1) << 16;
 
     // The node the script runs for, or null when it runs for a data record.
     iNode* isForNode() const noexcept { return m_node; }
@@ -212,6 +222,7 @@ class ExpressionContext {
 
   private:
     void countStep(int32_t line);
+    void checkDeadline(int32_t line) const;
 
     bool m_strictNumbers = false;
     bool m_budgeted = false;

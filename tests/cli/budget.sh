@@ -14,6 +14,15 @@ expect_error "an endless loop ends" 1 "line 1, The script took more than 1000000
     "$strand" eval --as none --max-steps 1000000 -e 'WHILE true LOOP END LOOP'
 expect_error "a runaway ends in time" 1 "line 1, The script ran longer than 0.2 seconds and was stopped." \
     "$strand" eval --as none --timeout 0.2 -e '#i := 0; WHILE true LOOP #i += 1; END LOOP'
+# No loop, no steps: a script that doubles a text to a quarter of a gigabyte is stopped by the
+# clock, which large texts read as they are built and stored.
+doubling="#t := '0123456789abcdef';"
+for _ in $(seq 23); do doubling+=$'\n#t .= #t;'; done
+doubling+=$'\na := #t;\nb := a;'
+expect_error "a script without loops that builds huge texts ends in time" 1 \
+    "The script ran longer than 0.001 seconds and was stopped." \
+    "$strand" eval --as none --timeout 0.001 -e "$doubling"
+expect "small texts never read the clock" 0 "abab" "$strand" eval --timeout 0.001 -e "#t := 'ab'; #t .= #t; #t"
 expect_error "no budget of 0" 2 "strand: --max-steps: Value 0 not in range 1" "$strand" eval --max-steps 0 -e 1
 
 printf 'n\n1\n2\n3\n' > "$tmp/n.csv"
