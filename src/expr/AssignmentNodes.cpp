@@ -91,7 +91,7 @@ xrExpressionVariableInterface* xrAssignExprImp::GetVariable(ExpressionContext& c
 
 xrExpressionVariableInterface* xrPlusAssignExprImp::GetVariable(ExpressionContext& ctx) {
     if (m_value->IsString())
-        return appendText(ctx);
+        return appendValueText(ctx, u"'+='");
     const double amount = m_value->AsDouble(ctx);
     // The counter of a loop body: read and stored without the virtual calls.
     if (m_plainVariable) {
@@ -105,22 +105,18 @@ xrExpressionVariableInterface* xrPlusAssignExprImp::GetVariable(ExpressionContex
     return variable;
 }
 
-xrExpressionVariableInterface* xrPlusAssignExprImp::appendText(ExpressionContext& ctx) {
+xrExpressionVariableInterface* xrAssignmentBase::appendValueText(ExpressionContext& ctx,
+                                                                 const char16_t* operation) {
     const String text = m_value->AsString(ctx);
     xrExpressionVariableInterface* variable = targetVariable(ctx);
     if (!variable->AppendString(ctx, text))
-        throwTextTooLong(u"'+='");
+        throwTextTooLong(operation);
     ctx.noteText(text.length(), GetLineNum());
     return variable;
 }
 
 xrExpressionVariableInterface* xrAppendAssignExprImp::GetVariable(ExpressionContext& ctx) {
-    const String text = m_value->AsString(ctx);
-    xrExpressionVariableInterface* variable = targetVariable(ctx);
-    if (!variable->AppendString(ctx, text))
-        throwTextTooLong(u"'.='");
-    ctx.noteText(text.length(), GetLineNum());
-    return variable;
+    return appendValueText(ctx, u"'.='");
 }
 
 xrExpressionVariableInterface* xrArithmeticAssignExprImp::GetVariable(ExpressionContext& ctx) {

@@ -60,6 +60,10 @@ class xrAssignmentBase : public xrValueExprImp {
   protected:
     // The target's variable, or the "Can only assign to a property" error.
     xrExpressionVariableInterface* targetVariable(strand::ExpressionContext& ctx);
+    // The value's text appended to the target (+= of a text, .=), out of line from the numeric
+    // paths; `operation` names it when the text would grow too long.
+    [[gnu::noinline]] xrExpressionVariableInterface* appendValueText(strand::ExpressionContext& ctx,
+                                                                     const char16_t* operation);
     // A large text stored counts against the run's time limit.
     void noteStoredText(strand::ExpressionContext& ctx, const strand::Value& value) const;
 
@@ -84,10 +88,6 @@ class xrPlusAssignExprImp final : public xrAssignmentBase {
   public:
     using xrAssignmentBase::xrAssignmentBase;
     xrExpressionVariableInterface* GetVariable(strand::ExpressionContext& ctx) override;
-
-  private:
-    // += of a text: appended, out of line from the numeric path.
-    [[gnu::noinline]] xrExpressionVariableInterface* appendText(strand::ExpressionContext& ctx);
 };
 
 class xrAppendAssignExprImp final : public xrAssignmentBase {
