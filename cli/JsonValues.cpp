@@ -727,8 +727,9 @@ bool writeNestedObject(size_t count, const std::function<std::u16string_view(siz
         size_t node = 0;
         size_t begin = 0;
         // Nesting deeper than a record may be read back (and than the writer's recursion may go) is
-        // written flat, under the names as they stand.
-        if (std::count(text.begin(), text.end(), u'.') > kMaxJsonDepth)
+        // written flat, under the names as they stand. A name of N dots puts its value N + 1 levels
+        // deep, where the reader allows kMaxJsonDepth.
+        if (std::count(text.begin(), text.end(), u'.') >= kMaxJsonDepth)
             return false;
         for (;;) {
             const size_t dot = text.find(u'.', begin);

@@ -111,5 +111,16 @@ expect_error "100,000 levels of JSON" 1 "The member 'a' is nested more than 512 
 python3 -c "print('x.' * 30000 + 'y,id'); print('1,2')" > dots.csv
 expect "a name deeper than JSON may nest is written flat" 0 "{\"$(printf 'x.%.0s' $(seq 30000))y\":1,\"id\":2}" \
     "$strand" run --out jsonl -e 'id := 2' dots.csv
+# At the edge: a name of 512 levels nests and reads back; one of 513 is written flat, and reads back
+# too (a flat name with dots and its nested form are the same property), where it used to nest one
+# level deeper than any record may be read.
+for levels in 512 513; do
+    python3 -c "print('{\"' + '.'.join(['k'] * $levels) + '\":1}')" > names-$levels.jsonl
+    "$strand" run -e 'z := 1' names-$levels.jsonl -o names-$levels-out.jsonl
+    expect "a name of $levels levels reads back as it was written" 0 "$(cat names-$levels-out.jsonl)" \
+        "$strand" run -e 'z := 1' names-$levels-out.jsonl
+done
+expect_file "512 levels nest" names-512-out.jsonl "$(python3 -c "print('{\"k\":' * 512 + '1' + '}' * 511 + ',\"z\":1}')")"
+expect_file "513 levels are written flat" names-513-out.jsonl "$(python3 -c "print('{\"' + '.'.join(['k'] * 513) + '\":1,\"z\":1}')")"
 
 finish "strand streams"
