@@ -38,24 +38,33 @@ namespace {
 
 enum class StartRule { Script, ExpressionList };
 
+// The message that ends a parse. It may be the one past the most a parse reports, which the reporter
+// raises as TooManyMessages after noting that it stopped: the parse ends here either way.
+template <typename Report>
+void reportLast(Report report) {
+    try {
+        report();
+    } catch (const strand::parser::TooManyMessages&) {
+    }
+}
+
 // Runs a parser's start rule; every failure of the runtime becomes a message of the parser.
 template <typename Lexer, typename Parser, typename Start>
 auto runParse(Lexer& lexer, Parser& parser, Start start) {
     try {
         return start();
     } catch (const antlr::TokenStreamRecognitionException& e) {
-        parser.reportError(lexer.lexicalErrorMessage(e.getLine(), e.getColumn()));
-        if (std::optional<String> hint = lexer.takeHint())
-            parser.reportHint(*hint);
+        reportLast([&] {
+            parser.reportError(lexer.lexicalErrorMessage(e.getLine(), e.getColumn()));
+            if (std::optional<String> hint = lexer.takeHint())
+                parser.reportHint(*hint);
+        });
     } catch (const antlr::RecognitionException& e) {
-        parser.reportError(parser.describe(e));
+        reportLast([&] { parser.reportError(parser.describe(e)); });
     } catch (const antlr::ANTLRException& e) {
-        parser.reportError(String::fromUtf8(e.toString()));
+        reportLast([&] { parser.reportError(String::fromUtf8(e.toString())); });
     } catch (const xrNestingTooDeep& e) {
-        try {
-            parser.reportError(xrParserBase::nestingMessage(e.line));
-        } catch (const strand::parser::TooManyMessages&) {
-        }
+        reportLast([&] { parser.reportError(xrParserBase::nestingMessage(e.line)); });
     } catch (const strand::parser::TooManyMessages&) {
     }
     return decltype(start())();

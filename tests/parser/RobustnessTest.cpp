@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
 #include <thread>
 
 #include "parser/ExpressionParser.h"
@@ -113,4 +114,25 @@ TEST(CheckRobustness, ChecksRunFromManyThreads) {
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(ParseRobustness, TheMessagePastTheHundredthEndsTheParseAsAnError) {
+    // Found by fuzzing: a parse whose hundred-and-first message came from a failure of the parser's
+    // runtime let the reporter's internal stop escape to the caller, which ended the process.
+    const char bytes[] =
+        "\xe3\xdf\x2b\x22\xa7\xa7\xa7\xa7\xa7\xa7\xa7\xd6\x45\x5c\x34\xa7\xa7\xff\xff\xff\xff\xff"
+        "\xff\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d"
+        "\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d"
+        "\x0d\x8d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x4c\x4f\x4f\x50\x0d\x0d\x0d\x0d\x0d\x0d\x0d\xff"
+        "\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d"
+        "\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\xf3\xfc\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d"
+        "\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\x0d\xff\xff\xff\xa7\x85\x4c\x63\xa7\xa7\x49\x4b"
+        "\xd6\x45\x3d\x20\x2e\x2e\x22\x62\x5c\x6d\x65\x41\x20\x4c\x49";
+    const String text = String::fromUtf8(std::string_view(bytes, sizeof bytes - 1));
+    try {
+        xrExpressionParser::ParseExpression(text, nullptr);
+        ADD_FAILURE() << "the parse succeeded";
+    } catch (const strand::Exception& e) {
+        EXPECT_NE(e.getErrorMessageBlock().toUtf8().find("Too many errors"), std::string::npos);
+    }
 }
