@@ -55,7 +55,6 @@ class xrBasicExpressionListImp : public strand::iExpression {
     [[gnu::noinline]] void evaluateOnLoan(strand::ExpressionContext& ctx);
 
     // Lends a node context a data record for the life of the object.
-
     class RecordLoan {
       public:
         RecordLoan(xrBasicExpressionListImp& list, strand::ExpressionContext& ctx) : m_ctx(ctx) {

@@ -147,20 +147,19 @@ class xrExpressionVariableImp final : public xrExpressionVariableInterface {
         strand::iPropertyCollection* list = m_scope == Local    ? ctx.getPropertyList()
                                             : m_scope == Global ? m_globals.get()
                                                                 : nullptr;
-        strand::CProperty* property = list ? list->propertyAtHint(m_hint) : nullptr;
-        if (!property)
+        if (!list)
             return nullptr;
         // The plain property held before, under the name it had then (a record's field, or a spare
         // made again under the same name): known without comparing names.
-        if (property == m_plainProperty && property->nameSerial() == m_plainSerial) {
-            m_property = property;
+        if (strand::CProperty* known = list->propertyAtHint(m_hint);
+            known && known == m_plainProperty && known->nameSerial() == m_plainSerial) {
+            m_property = known;
             m_epoch = strand::iPropertyCollection::structureEpoch();
-            return property;
+            return known;
         }
-        if (property->nameHash() != m_nameHash ||
-            !strand::String::equalFolded(property->name().view(), m_name.view()))
-            return nullptr;
-        bindTo(property);
+        strand::CProperty* property = list->findAtHint(m_name, m_nameHash, m_hint);
+        if (property)
+            bindTo(property);
         return property;
     }
     strand::iProperty* bound() const noexcept {

@@ -84,7 +84,7 @@ void ExpressionContext::countStep(int32_t line) {
             line, static_cast<long long>(m_stepLimit));
     }
     // The clock is read every 256 steps: a turn of a loop costs far less than reading it.
-    if (m_timeLimit.count() != 0 && (m_steps & 255) == 0)
+    if (timeLimited() && (m_steps & 255) == 0)
         checkDeadline(line);
 }
 
