@@ -14,20 +14,10 @@ expect "rows reach a pipe as they come" 0 $'a,b,c\n1,2,3' \
     bash -c "(echo a,b; while true; do echo 1,2; sleep 0.1; done) | timeout 10 \"$strand\" run --in csv -e 'c := a + b' - | head -2"
 expect "a pipe that closes ends the run quietly" 0 $'a,b,c\n1,2,3\n1,2,3' \
     bash -c "(echo a,b; yes 1,2) | timeout 20 \"$strand\" run --in csv -e 'c := a + b' - | head -3; exit \${PIPESTATUS[1]}"
-expect "a new column starts a block" 0 $'a,b\n1,2\n\na,b,c\n3,4,x' \
-    bash -c "\"$strand\" run -e \"IF a = 3 THEN c := 'x'; END IF\" ab.csv | cat"
-expect "--union holds the rows for one header" 0 $'a,b,c\n1,2,\n3,4,x' \
-    bash -c "\"$strand\" run --union -e \"IF a = 3 THEN c := 'x'; END IF\" ab.csv | cat"
 expect "-o - is standard output" 0 $'a,b\n1,2\n3,4' "$strand" run -e '@n := 1' ab.csv -o -
-python3 -c "
-print('a,b')
-for i in range(1000000): print(f'{i},{i}')" > big.csv
-expect "--head stops reading" 0 $'a,b,c\n0,0,1\n1,1,1' "$strand" run --head 2 -e 'c := 1' big.csv
-# Reading stops at the start: a million records are not worth a second.
-start=$(date +%s%N)
-"$strand" run --head 3 -e 'c := 1' big.csv > /dev/null
-elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
-[ "$elapsed" -lt 5000 ] || { echo "FAIL --head read the whole input: ${elapsed} ms"; failures=$((failures + 1)); }
+# --head stops reading: an endless input still ends, with the first records.
+expect "--head stops reading" 0 $'a,b,c\n1,2,1\n1,2,1' \
+    bash -c "(echo a,b; yes 1,2) | timeout 20 \"$strand\" run --in csv --head 2 -e 'c := 1' -"
 
 # --- separators and headers -----------------------------------------------------------------------
 

@@ -33,60 +33,33 @@ cat > verdicts.json <<'EOF'
 EOF
 expect "verdicts" 1 'component verdicts
 Required
-  value: ""
-  text: ""
   enabled: yes
   valid: no: This parameter is required.
-  legal values: any
 Given
-  value: "x"
-  text: "x"
   enabled: yes
   valid: yes
-  legal values: any
 Level
-  value: "medium"
-  text: "medium"
   enabled: yes
   valid: no: '"'"'medium'"'"' is not a member of the defined legal values
-  legal values: "low", "high"
 Loose
-  value: "medium"
-  text: "medium"
   enabled: yes
   valid: yes
-  legal values: "low", "high" (not enforced)
 Flag
-  value: "TRUE"
-  text: "TRUE"
   enabled: yes
   valid: yes
-  legal values: "yes", "no"
 BadFlag
-  value: "maybe"
-  text: "maybe"
   enabled: yes
   valid: no: '"'"'maybe'"'"' is not a member of the defined legal values
-  legal values: "yes", "no"
 Failing
-  value: "1"
-  text: "1"
   enabled: yes
   valid: no: Validation script failed:line 1, The expression was trying to access a parameter named '"'"'Nosuch'"'"' but it was not defined on this component.
-  legal values: any
 NoBoolean
-  value: "1"
-  text: "1"
   enabled: yes
   valid: no: Validation script failed:line 1, Error, cannot evaluate a void expression as a boolean.
-  legal values: any
 Reasoned
-  value: "0"
-  text: "0"
   enabled: yes
   valid: no: must be positive
-  legal values: any
-6 of 9 parameters fail' "$strand" params check verdicts.json
+6 of 9 parameters fail' through "$verdicts" "$strand" params check verdicts.json
 
 expect "settings apply in order" 1 '{"name":"Reasoned","type":"StringType","value":["2"],"text":["2"],"enabled":true,"disabledDetails":"","valid":true,"invalidDetails":"","legalValues":[],"enforced":true}' \
     through 'grep Reasoned' "$strand" params check verdicts.json --json --set Reasoned=-1 --set Reasoned=2

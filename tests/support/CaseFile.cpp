@@ -1,7 +1,9 @@
 #include "CaseFile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 namespace strand::test {
 
@@ -14,41 +16,34 @@ std::vector<String> ScriptCase::all(const std::string& key) const {
     return out;
 }
 
+namespace {
+
+// The escapes both ways: the letter after the backslash and the character it stands for. Failure
+// messages write back only the first three (and the backslash).
+constexpr std::pair<char16_t, char16_t> kEscapes[] = {
+    {u'n', u'\n'}, {u'r', u'\r'}, {u't', u'\t'}, {u'f', u'\f'}, {u'0', u'\0'}};
+constexpr size_t kEscapedInMessages = 3;
+
+}  // namespace
+
 String unescape(const std::string& utf8) {
     String wide = String::fromUtf8(utf8);
     String out(String::View{});
     for (size_t i = 0; i < wide.length(); ++i) {
-        char16_t c = wide[i];
-        if (c != u'\\' || i + 1 >= wide.length()) {
-            out.append(c);
+        if (wide[i] != u'\\' || i + 1 >= wide.length()) {
+            out.append(wide[i]);
             continue;
         }
-        char16_t e = wide[++i];
-        switch (e) {
-            case u'n':
-                out.append(u'\n');
-                break;
-            case u'r':
-                out.append(u'\r');
-                break;
-            case u't':
-                out.append(u'\t');
-                break;
-            case u'f':
-                out.append(u'\f');
-                break;
-            case u'0':
-                out.append(char16_t(0));
-                break;
-            case u'u': {
-                out.append(char16_t(std::stoul(wide.substr(i + 1, 4).toUtf8(), nullptr, 16)));
-                i += 4;
-                break;
-            }
-            default:
-                out.append(e);
-                break;
+        const char16_t e = wide[++i];
+        if (e == u'u') {
+            out.append(char16_t(std::stoul(wide.substr(i + 1, 4).toUtf8(), nullptr, 16)));
+            i += 4;
+            continue;
         }
+        char16_t c = e;
+        for (const auto& [letter, stands] : kEscapes)
+            c = letter == e ? stands : c;
+        out.append(c);
     }
     return out;
 }
@@ -56,22 +51,13 @@ String unescape(const std::string& utf8) {
 std::string escape(const String& text) {
     String out(String::View{});
     for (char16_t c : text) {
-        switch (c) {
-            case u'\n':
-                out.append(u"\\n");
-                break;
-            case u'\r':
-                out.append(u"\\r");
-                break;
-            case u'\t':
-                out.append(u"\\t");
-                break;
-            case u'\\':
-                out.append(u"\\\\");
-                break;
-            default:
-                out.append(c);
-                break;
+        const auto* const end = kEscapes + kEscapedInMessages;
+        const auto* found = std::find_if(kEscapes, end, [c](const auto& e) { return e.second == c; });
+        if (c == u'\\' || found != end) {
+            out.append(u'\\');
+            out.append(c == u'\\' ? c : found->first);
+        } else {
+            out.append(c);
         }
     }
     return out.toUtf8();
