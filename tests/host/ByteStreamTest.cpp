@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "host/ArrayValues.h"
@@ -21,6 +22,13 @@ Bytes written(int32_t version, Write write) {
     MemoryOutputStream out(version);
     write(out);
     return out.bytes();
+}
+
+Bytes hexBytes(std::string_view digits) {
+    Bytes bytes;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        bytes.push_back(uint8_t(std::stoi(std::string(digits.substr(i, 2)), nullptr, 16)));
+    return bytes;
 }
 
 Bytes intBytes(int32_t v) {
@@ -59,46 +67,26 @@ String readStringFrom(const Bytes& bytes, int32_t version = 2) {
     return s;
 }
 
-TEST(ByteStream, CompactIntegersTakeTheirByteCountsAndRoundTrip) {
-    const struct {
-        int32_t value;
-        size_t size;
-    } cases[] = {{-16, 1},  {15, 1},   {16, 2},    {-17, 2},       {127, 2},      {128, 3},
-                 {-128, 2}, {-129, 3}, {32767, 3}, {32768, 5},     {-32768, 3},   {-32769, 5},
-                 {0, 1},    {1, 1},    {-1, 1},    {INT32_MAX, 5}, {INT32_MIN, 5}};
-    for (const auto& c : cases) {
-        const Bytes bytes = intBytes(c.value);
-        EXPECT_EQ(bytes.size(), c.size) << c.value;
-        EXPECT_EQ(stream::intSize(c.value), c.size) << c.value;
+TEST(ByteStream, CompactIntegersHaveTheDocumentedBytesAndRoundTrip) {
+    // Each row: the value, then its bytes.
+    for (const char* row :
+         {"0 00", "-1 FC", "15 3C", "-16 C0", "16 0110", "-17 01EF", "127 017F", "-128 0180", "128 028000",
+          "201 02C900", "-129 027FFF", "18267 025B47", "32767 02FF7F", "-32768 020080", "32768 0300800000",
+          "-32769 03FF7FFFFF", "40000 03409C0000", "2147483647 03FFFFFF7F", "-2147483648 0300000080"}) {
+        const std::string_view text(row);
+        const int32_t value = std::stoi(std::string(text.substr(0, text.find(' '))));
+        const Bytes bytes = hexBytes(text.substr(text.find(' ') + 1));
+        EXPECT_EQ(intBytes(value), bytes) << row;
+        EXPECT_EQ(stream::intSize(value), bytes.size()) << row;
         MemoryInputStream in(bytes);
-        EXPECT_EQ(stream::readInt(in), c.value);
+        EXPECT_EQ(stream::readInt(in), value) << row;
         EXPECT_EQ(in.remaining(), 0u);
     }
-}
-
-TEST(ByteStream, CompactIntegersHaveTheDocumentedBytes) {
-    EXPECT_EQ(intBytes(0), (Bytes{0x00}));
-    EXPECT_EQ(intBytes(1), (Bytes{0x04}));
-    EXPECT_EQ(intBytes(-1), (Bytes{0xFC}));
-    EXPECT_EQ(intBytes(15), (Bytes{0x3C}));
-    EXPECT_EQ(intBytes(-16), (Bytes{0xC0}));
-    EXPECT_EQ(intBytes(16), (Bytes{0x01, 0x10}));
-    EXPECT_EQ(intBytes(-129), (Bytes{0x02, 0x7F, 0xFF}));
-    EXPECT_EQ(intBytes(18267), (Bytes{0x02, 0x5B, 0x47}));
-    EXPECT_EQ(intBytes(201), (Bytes{0x02, 0xC9, 0x00}));
-    EXPECT_EQ(intBytes(40000), (Bytes{0x03, 0x40, 0x9C, 0x00, 0x00}));
-}
-
-TEST(ByteStream, AnyOtherHeaderByteIsTheShortForm) {
-    auto read = [](uint8_t header) {
+    // Any other header byte is the short form.
+    for (auto [header, value] : {std::pair<uint8_t, int32_t>{0x05, 1}, {0x07, 1}, {0x7F, 31}, {0x80, -32}}) {
         MemoryInputStream in(Bytes{header});
-        return stream::readInt(in);
-    };
-    EXPECT_EQ(read(0x05), 1);
-    EXPECT_EQ(read(0x07), 1);
-    EXPECT_EQ(read(0x7F), 31);
-    EXPECT_EQ(read(0x80), -32);
-    EXPECT_EQ(read(0xFF), -1);
+        EXPECT_EQ(stream::readInt(in), value) << int(header);
+    }
 }
 
 TEST(ByteStream, CompactIntegerFailures) {
@@ -178,17 +166,15 @@ TEST(ByteStream, StringFailures) {
     EXPECT_EQ(readStringFailure({0x08, 0x41}, -3), "Unknown serialization version -3\n");
     EXPECT_EQ(readStringFailure({}), "EOF reading int header");
     // Writing text to a stream of no known version.
-    EXPECT_EQ(failure({},
-                      [](auto&) {
-                          MemoryOutputStream out(0);
-                          stream::writeString(out, String(u"a"));
-                      }),
+    auto writeFailure = [](auto write) {
+        return failure({}, [&](auto&) {
+            MemoryOutputStream out(0);
+            write(out);
+        });
+    };
+    EXPECT_EQ(writeFailure([](auto& out) { stream::writeString(out, String(u"a")); }),
               "iByteOutputStream::String: Unknown serialization version 0\n");
-    EXPECT_EQ(failure({},
-                      [](auto&) {
-                          MemoryOutputStream out(0);
-                          stream::writeText(out, u"a", 1);
-                      }),
+    EXPECT_EQ(writeFailure([](auto& out) { stream::writeText(out, u"a", 1); }),
               "Unknown serialization version 0\n");
 }
 
@@ -225,6 +211,11 @@ Bytes valueBytes(const Value* value) {
     return written(2, [&](auto& out) { stream::writeValue(out, value); });
 }
 
+template <typename... Values>
+std::vector<Ptr<Value>> valuesOf(Values... values) {
+    return {values...};
+}
+
 Ptr<Value> valueFrom(const Bytes& bytes) {
     MemoryInputStream in(bytes);
     Ptr<Value> value = stream::readValue(in);
@@ -253,34 +244,20 @@ TEST(ValueStream, ScalarRecordsHaveTheDocumentedBytes) {
 }
 
 TEST(ValueStream, EveryClassRoundTrips) {
-    std::vector<Ptr<Value>> values;
-    values.push_back(makePtr<NullValue>());
-    values.push_back(makePtr<StringValue>(String(u"t\u00E9xt")));
-    values.push_back(makePtr<DoubleValue>(-0.5));
-    values.push_back(makePtr<IntegerValue>(INT64_MIN));
-    values.push_back(makePtr<BooleanValue>(false));
     auto date = makePtr<DateTimeValue>();
     date->set(2024, 2, 29, 13, 5, 59, 7);
-    values.push_back(date);
-    values.push_back(makePtr<StringArrayValue>(std::vector<String>{String(u"a"), String::empty()}));
-    auto doubles = makePtr<DoubleArrayValue>();
-    doubles->add(1.25);
-    values.push_back(doubles);
     auto integers = makePtr<IntegerFingerprintValue>();
     integers->add(7);
-    values.push_back(integers);
-    auto booleans = makePtr<BooleanArrayValue>();
-    booleans->add(1);
-    booleans->add(0);
-    values.push_back(booleans);
-    auto bytes = makePtr<ByteArrayValue>();
-    bytes->add(0xFF);
-    values.push_back(bytes);
     auto mixed = makePtr<ValueArrayValue>();
     mixed->appendElement(StringValue(String(u"s")));
     mixed->appendElement(DoubleValue(2));
-    values.push_back(mixed);
-    values.push_back(makePtr<BitFingerprintValue>(3));
+    const std::vector<Ptr<Value>> values =
+        valuesOf(makePtr<NullValue>(), makePtr<StringValue>(String(u"t\u00E9xt")), makePtr<DoubleValue>(-0.5),
+                 makePtr<IntegerValue>(INT64_MIN), makePtr<BooleanValue>(false), date,
+                 makePtr<StringArrayValue>(std::vector<String>{String(u"a"), String::empty()}),
+                 makePtr<DoubleArrayValue>(std::vector<double>{1.25}), integers,
+                 makePtr<BooleanArrayValue>(std::vector<uint8_t>{1, 0}),
+                 makePtr<ByteArrayValue>(std::vector<uint8_t>{0xFF}), mixed, makePtr<BitFingerprintValue>(3));
     for (const Ptr<Value>& value : values) {
         const Bytes first = valueBytes(value.get());
         Ptr<Value> back = valueFrom(first);
@@ -304,10 +281,8 @@ TEST(ValueStream, HostileValueRecordsFail) {
     EXPECT_EQ(readFailure({0x0C, 0x00}), "EOF reading a double");
     // Value arrays inside value arrays, 100,000 deep.
     Bytes deep;
-    for (int i = 0; i < 100000; ++i) {
-        deep.push_back(0x30);
-        deep.push_back(0x04);
-    }
+    for (int i = 0; i < 100000; ++i)
+        deep.insert(deep.end(), {0x30, 0x04});
     EXPECT_EQ(readFailure(deep), "A value record nested too deeply: more than 64 levels");
 }
 
@@ -323,7 +298,6 @@ TEST(PropertyStream, CollectionRecordsRoundTripAndRefuseDuplicates) {
     ASSERT_GE(bytes.size(), 8u);
     EXPECT_EQ((Bytes(bytes.begin(), bytes.begin() + 8)),
               (Bytes{0x04, 0x0C, 0x04, 0x08, 0x61, 0x0C, 0x08, 0x08}));
-
     auto back = CPropertyCollection::newInstance();
     back->define(String(u"old"), 0);
     MemoryInputStream in(bytes);
@@ -336,7 +310,6 @@ TEST(PropertyStream, CollectionRecordsRoundTripAndRefuseDuplicates) {
     MemoryOutputStream again;
     back->serialize(again);
     EXPECT_EQ(again.bytes(), bytes);
-
     const Bytes twice{0x04, 0x08, 0x04, 0x08, 0x61, 0x00, 0x00, 0x04, 0x08, 0x41, 0x00, 0x00};
     EXPECT_EQ(failure(twice, [](auto& in) { CPropertyCollection::newInstance()->deserialize(in); }),
               "The property name 'A' is given twice in the stream");

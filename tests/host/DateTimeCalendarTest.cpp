@@ -66,27 +66,13 @@ TEST(DateTimeCalendar, IsoWeeksAgreeWithTheThursdayRule) {
     }
 }
 
+// Every month's length is checked by the day-by-day walk above; here the rule itself and the edges.
 TEST(DateTimeCalendar, LeapYearsAndMonthLengths) {
-    struct Case {
-        int32_t year;
-        bool leap;
-    };
-    for (const Case& c : {Case{1600, true},
-                          {1700, false},
-                          {1800, false},
-                          {1900, false},
-                          {2000, true},
-                          {2023, false},
-                          {2024, true},
-                          {0, true},
-                          {-4, true},
-                          {-100, false},
-                          {-400, true}}) {
-        EXPECT_EQ(cal::isLeapYear(c.year), c.leap) << c.year;
-        EXPECT_EQ(cal::daysInMonth(c.year, 2), c.leap ? 29 : 28) << c.year;
-    }
+    for (int32_t year : {1600, 2000, 2024, 0, -4, -400})
+        EXPECT_TRUE(cal::isLeapYear(year)) << year;
+    for (int32_t year : {1700, 1900, 2023, -100})
+        EXPECT_FALSE(cal::isLeapYear(year)) << year;
     EXPECT_EQ(cal::daysInMonth(cal::kUndefinedYear, 2), 29);
-    EXPECT_EQ(cal::daysInMonth(2006, 4), 30);
     EXPECT_EQ(cal::daysInMonth(2006, 0), -1);
     EXPECT_EQ(cal::daysInMonth(2006, 13), -1);
     EXPECT_EQ(cal::dayOfYear(2024, 12, 31), 366);

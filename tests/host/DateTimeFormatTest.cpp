@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "host/DateTimeFormat.h"
 #include "host/DateTimeParse.h"
 #include "host/DateTimeZone.h"
@@ -26,114 +28,70 @@ std::string format(std::u16string_view directives, const cal::Fields& f,
 
 const cal::Fields kChristmas{2006, 12, 25, 19, 5, 7, 42};
 
-// The built-in formats, most specific first (a literal copy: a change to the list must change this test).
-const char16_t* const kBuiltinFormats[] = {
-    u"%Y-%m-%dT%H:%M:%S.%L%z",
-    u"%Y-%m-%dT%H:%M:%S.%L",
-    u"%Y-%m-%dT%H:%M:%S%z",
-    u"%Y-%m-%dT%H:%M:%S",
-    u"%Y-%m-%dT%H:%M%z",
-    u"%Y-%m-%dT%H:%M",
-    u"%Y-%m-%d %H:%M:%S.%L%z",
-    u"%Y-%m-%d %H:%M:%S.%L",
-    u"%Y-%m-%d %H:%M:%S%z",
-    u"%Y-%m-%d %H:%M:%S",
-    u"%Y-%m-%d %H:%M%z",
-    u"%Y-%m-%d %H:%M",
-    u"%Y-%m-%d",
-    u"%H:%M:%S.%L%z",
-    u"%H:%M:%S.%L",
-    u"%H:%M:%S%z",
-    u"%H:%M:%S",
-    u"%H:%M%z",
-    u"%H:%M",
-    u"%m/%d/%Y %H:%M:%S.%L",
-    u"%m/%d/%Y %H:%M:%S",
-    u"%m/%d/%Y %H:%M",
-    u"%m/%d/%Y",
-    u"%d.%m.%Y %H:%M:%S.%L",
-    u"%d.%m.%Y %H:%M:%S",
-    u"%d.%m.%Y %H:%M",
-    u"%d.%m.%Y",
-    u"%d %b %Y %H:%M:%S.%L",
-    u"%d %b %Y %H:%M:%S",
-    u"%d %b %Y %H:%M",
-    u"%d %b %Y",
-    u"%d %B %Y %H:%M:%S.%L",
-    u"%d %B %Y %H:%M:%S",
-    u"%d %B %Y %H:%M",
-    u"%d %B %Y",
-    u"%b %d, %Y %H:%M:%S.%L",
-    u"%b %d, %Y %H:%M:%S",
-    u"%b %d, %Y %H:%M",
-    u"%b %d, %Y",
-    u"%B %d, %Y %H:%M:%S.%L",
-    u"%B %d, %Y %H:%M:%S",
-    u"%B %d, %Y %H:%M",
-    u"%B %d, %Y",
-};
+// The built-in formats by family, most specific first (a literal copy: a change to the list must change
+// this test).
+const std::vector<std::vector<const char16_t*>> kBuiltinFormats = {
+    {u"%Y-%m-%dT%H:%M:%S.%L%z", u"%Y-%m-%dT%H:%M:%S.%L", u"%Y-%m-%dT%H:%M:%S%z", u"%Y-%m-%dT%H:%M:%S",
+     u"%Y-%m-%dT%H:%M%z", u"%Y-%m-%dT%H:%M"},
+    {u"%Y-%m-%d %H:%M:%S.%L%z", u"%Y-%m-%d %H:%M:%S.%L", u"%Y-%m-%d %H:%M:%S%z", u"%Y-%m-%d %H:%M:%S",
+     u"%Y-%m-%d %H:%M%z", u"%Y-%m-%d %H:%M"},
+    {u"%Y-%m-%d"},
+    {u"%H:%M:%S.%L%z", u"%H:%M:%S.%L", u"%H:%M:%S%z", u"%H:%M:%S", u"%H:%M%z", u"%H:%M"},
+    {u"%m/%d/%Y %H:%M:%S.%L", u"%m/%d/%Y %H:%M:%S", u"%m/%d/%Y %H:%M", u"%m/%d/%Y"},
+    {u"%d.%m.%Y %H:%M:%S.%L", u"%d.%m.%Y %H:%M:%S", u"%d.%m.%Y %H:%M", u"%d.%m.%Y"},
+    {u"%d %b %Y %H:%M:%S.%L", u"%d %b %Y %H:%M:%S", u"%d %b %Y %H:%M", u"%d %b %Y"},
+    {u"%d %B %Y %H:%M:%S.%L", u"%d %B %Y %H:%M:%S", u"%d %B %Y %H:%M", u"%d %B %Y"},
+    {u"%b %d, %Y %H:%M:%S.%L", u"%b %d, %Y %H:%M:%S", u"%b %d, %Y %H:%M", u"%b %d, %Y"},
+    {u"%B %d, %Y %H:%M:%S.%L", u"%B %d, %Y %H:%M:%S", u"%B %d, %Y %H:%M", u"%B %d, %Y"}};
 
 // Every built-in format reads what it writes and is the format proposed for it.
 TEST(DateTimeFormat, BuiltinFormatsReadWhatTheyWrite) {
     const strand::ZoneFacts zone{3600, "CET", 0};
-    for (const char16_t* f : kBuiltinFormats) {
-        const std::string text = format(f, kChristmas, &zone);
-        std::u16string_view proposed;
-        auto parsed = strand::parseDateTimeAnyFormat(String::fromUtf8(text).view(), english(), &proposed);
-        ASSERT_TRUE(parsed) << text;
-        EXPECT_EQ(String(proposed).toUtf8(), String(f).toUtf8()) << text;
-        const std::u16string_view view(f);
-        const bool date = view.find(u"%d") != view.npos, time = view.find(u"%H") != view.npos;
-        EXPECT_EQ(parsed->fields.year, date ? 2006 : cal::kUndefinedYear) << text;
-        EXPECT_EQ(parsed->fields.day, date ? 25 : -1) << text;
-        EXPECT_EQ(parsed->fields.hour, time ? 19 : -1) << text;
-        EXPECT_EQ(parsed->fields.second, !time ? -1 : view.find(u"%S") != view.npos ? 7 : 0) << text;
-        EXPECT_EQ(parsed->fields.millisecond, !time ? -1 : view.find(u"%L") != view.npos ? 42 : 0) << text;
-        if (view.find(u"%z") != view.npos) {
-            ASSERT_NE(parsed->zone, nullptr) << text;
-            EXPECT_EQ(parsed->zone->name(), u"+01:00") << text;
+    for (const auto& family : kBuiltinFormats) {
+        for (const char16_t* f : family) {
+            const std::string text = format(f, kChristmas, &zone);
+            std::u16string_view proposed;
+            auto parsed = strand::parseDateTimeAnyFormat(String::fromUtf8(text).view(), english(), &proposed);
+            ASSERT_TRUE(parsed) << text;
+            EXPECT_EQ(String(proposed).toUtf8(), String(f).toUtf8()) << text;
+            const std::u16string_view view(f);
+            auto has = [&](const char16_t* directive) { return view.find(directive) != view.npos; };
+            const bool date = has(u"%d"), time = has(u"%H");
+            EXPECT_EQ(parsed->fields.year, date ? 2006 : cal::kUndefinedYear) << text;
+            EXPECT_EQ(parsed->fields.day, date ? 25 : -1) << text;
+            EXPECT_EQ(parsed->fields.hour, time ? 19 : -1) << text;
+            EXPECT_EQ(parsed->fields.second, !time ? -1 : has(u"%S") ? 7 : 0) << text;
+            EXPECT_EQ(parsed->fields.millisecond, !time ? -1 : has(u"%L") ? 42 : 0) << text;
+            if (has(u"%z")) {
+                ASSERT_NE(parsed->zone, nullptr) << text;
+                EXPECT_EQ(parsed->zone->name(), u"+01:00") << text;
+            }
         }
     }
 }
 
-TEST(DateTimeFormat, Directives) {
+// Most directives are written by the script cases (tests/scripts/dates.eval); here the weeks at the end
+// of a year, the flags that change nothing, and the edges.
+TEST(DateTimeFormat, DirectivesAndUndefinedFields) {
     struct Case {
         const char16_t* format;
         const char* text;
     };
-    const strand::ZoneFacts zone{-14400, "EDT", 1151769600};
     const Case cases[] = {
-        {u"%a %A %b %B %h", "Mon Monday Dec December Dec"},
         {u"%C %y %Y %G %g %V", "20 06 2006 2006 06 52"},
         {u"%m %d %e %j %u %w %U %W", "12 25 25 359 1 1 52 52"},
-        {u"%H %I %k %l %M %S %L %p %P", "19 07 19  7 05 07 042 PM pm"},
-        {u"%D|%F|%T|%R|%r|%c|%x|%X",
-         "12/25/06|2006-12-25|19:05:07|19:05|07:05:07 PM|2006-12-25 19:05:07|2006-12-25|19:05:07"},
-        {u"%z %Z %s", "-0400 EDT 1151769600"},
-        {u"%-d.%-m. %_H %0e %^a %^B %#d", "25.12. 19 25 MON DECEMBER 25"},
-        {u"%Ey %OH %n%t%%", "06 19 \n\t%"},
-        {u"%q %", "%q %"},
-        {u"%-q", "%-q"},
+        {u"%0e %#d %OH %-q %q %", "25 25 19 %-q %q %"},
         {u"no directives", "no directives"},
         {u"", ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(format(c.format, kChristmas, &zone), c.text) << String(c.format).toUtf8();
-}
-
-TEST(DateTimeFormat, UndefinedFieldsWriteNothing) {
+        EXPECT_EQ(format(c.format, kChristmas), c.text) << String(c.format).toUtf8();
+    EXPECT_EQ(format(u"%Y %a", cal::Fields{-9998, 1, 1, 0, 0, 0, 0}), "-9998 Tue");
     cal::Fields time;
     time.hour = 0;
     time.minute = 30;
     EXPECT_EQ(format(u"%Y-%m-%d %a %j %V|%H:%M:%S.%L|%I %p", time), "--   |00:30:.|12 AM");
-    cal::Fields none;
-    EXPECT_EQ(format(u"%c|%x|%X|%B", none), "-- ::|--|::|");
-}
-
-TEST(DateTimeFormat, YearsOutsideFourDigits) {
-    EXPECT_EQ(format(u"%Y %C %y %G", cal::Fields{5, 1, 1, 0, 0, 0, 0}), "0005 00 05 0004");
-    EXPECT_EQ(format(u"%Y %C %y", cal::Fields{-44, 3, 15, 0, 0, 0, 0}), "-0044 -1 56");
-    EXPECT_EQ(format(u"%Y %a", cal::Fields{-9998, 1, 1, 0, 0, 0, 0}), "-9998 Tue");
+    EXPECT_EQ(format(u"%c|%x|%X|%B", cal::Fields()), "-- ::|--|::|");
 }
 
 // A locale whose formats refer to themselves still ends.
@@ -155,65 +113,51 @@ TEST(DateTimeFormat, ParsingWithAFormat) {
     };
     const int u = -1, uy = cal::kUndefinedYear;
     const Case cases[] = {
-        {u"25.12.2006", u"%d.%m.%Y", {2006, 12, 25, u, u, u, u}},
         {u"  25.12.2006 ", u"%d.%m.%Y", {2006, 12, 25, u, u, u, u}},
         {u"25 . 12 .2006", u"%d . %m . %Y", {2006, 12, 25, u, u, u, u}},
         {u"25.12.2006", u"%d . %m . %Y", {2006, 12, 25, u, u, u, u}},
-        {u"7:05 pm", u"%I:%M %p", {uy, u, u, 19, 5, 0, 0}},
-        {u"12:00 AM", u"%I:%M %p", {uy, u, u, 0, 0, 0, 0}},
         {u"12:00:00.123456789", u"%H:%M:%S.%L", {uy, u, u, 12, 0, 0, 123}},
         {u"12:00:00.5", u"%T.%L", {uy, u, u, 12, 0, 0, 500}},
-        {u"06", u"%y", {2006, u, u, u, u, u, u}},
-        {u"99", u"%y", {1999, u, u, u, u, u, u}},
         {u"+2006", u"%Y", {2006, u, u, u, u, u, u}},
-        {u"-1", u"%Y", {-1, u, u, u, u, u, u}},
-        {u"2024 060", u"%Y %j", {2024, 2, 29, u, u, u, u}},
         {u"Sun, 24 DECEMBER 2006", u"%a, %d %b %Y", {2006, 12, 24, u, u, u, u}},
         {u"sunday 24 dec 2006", u"%A %d %B %Y", {2006, 12, 24, u, u, u, u}},
         {u" 5 Mar", u"%e %b", {uy, 3, 5, u, u, u, u}},
         {u"20061225", u"%Y%m%d", {2006, 12, 25, u, u, u, u}},
         {u"1/2/06", u"%D", {2006, 1, 2, u, u, u, u}},
         {u"T12", u"t%H", {uy, u, u, 12, 0, 0, 0}},
-        {u"50%", u"%M%%", {uy, u, u, u, 50, u, u}},
     };
     for (const Case& c : cases) {
         auto parsed = strand::parseDateTime(c.text, c.format, english(), false);
         ASSERT_TRUE(parsed) << String(c.text).toUtf8();
         EXPECT_EQ(parsed->fields, c.want) << String(c.text).toUtf8();
     }
-    for (const auto& [text, fmt] :
-         std::initializer_list<std::pair<const char16_t*, const char16_t*>>{{u"2006-02-29", u"%Y-%m-%d"},
-                                                                            {u"2006-13-01", u"%Y-%m-%d"},
-                                                                            {u"2006-00-01", u"%Y-%m-%d"},
-                                                                            {u"2006-01-00", u"%Y-%m-%d"},
-                                                                            {u"24:00", u"%H:%M"},
-                                                                            {u"23:60", u"%H:%M"},
-                                                                            {u"23:59:60", u"%T"},
-                                                                            {u"13 PM", u"%I %p"},
-                                                                            {u"0 AM", u"%I %p"},
-                                                                            {u"2005 366", u"%Y %j"},
-                                                                            {u"366", u"%j"},
-                                                                            {u"10000", u"%Y"},
-                                                                            {u"2006-12-25x", u"%F"},
-                                                                            {u"2006-12-25", u"%F %T"},
-                                                                            {u"Dec", u"%B %Q"},
-                                                                            {u"", u"%Y"},
-                                                                            {u"Decembre", u"%b"},
-                                                                            {u"12:00 +19:00", u"%H:%M %z"},
-                                                                            {u"12:00 +0:00", u"%H:%M %z"}})
-        EXPECT_FALSE(strand::parseDateTime(text, fmt, english(), false)) << String(text).toUtf8();
-}
-
-TEST(DateTimeFormat, ZonesInTexts) {
+    const struct {
+        const char16_t* format;
+        std::vector<const char16_t*> texts;
+    } refused[] = {
+        {u"%Y-%m-%d", {u"2006-13-01", u"2006-00-01", u"2006-01-00"}},
+        {u"%H:%M", {u"24:00", u"23:60"}},
+        {u"%T", {u"23:59:60"}},
+        {u"%I %p", {u"0 AM"}},
+        {u"%j", {u"366"}},
+        {u"%Y", {u"10000", u""}},
+        {u"%F", {u"2006-12-25x"}},
+        {u"%F %T", {u"2006-12-25"}},
+        {u"%B %Q", {u"Dec"}},
+        {u"%b", {u"Decembre"}},
+        {u"%H:%M %z", {u"12:00 +19:00", u"12:00 +0:00"}},
+    };
+    for (const auto& r : refused) {
+        for (const char16_t* text : r.texts)
+            EXPECT_FALSE(strand::parseDateTime(text, r.format, english(), false)) << String(text).toUtf8();
+    }
     auto zoneOf = [](const char16_t* text, const char16_t* fmt) {
         auto parsed = strand::parseDateTime(text, fmt, english(), false);
         return parsed && parsed->zone ? parsed->zone->name().toUtf8() : std::string("none");
     };
     EXPECT_EQ(zoneOf(u"12:00Z", u"%H:%M%z"), "UTC");
     EXPECT_EQ(zoneOf(u"12:00 +00:00", u"%H:%M %z"), "UTC");
-    EXPECT_EQ(zoneOf(u"12:00 -0330", u"%H:%M %z"), "-03:30");
     EXPECT_EQ(zoneOf(u"12:00 +05", u"%H:%M %z"), "+05:00");
-    EXPECT_EQ(zoneOf(u"12:00 Asia/Tokyo", u"%H:%M %Z"), "Asia/Tokyo");
     EXPECT_EQ(zoneOf(u"12:00 CEST", u"%H:%M %Z"), "none");
 }
 

@@ -6,42 +6,20 @@
 
 #include <clocale>
 #include <cmath>
-#include <cstdlib>
-#include <functional>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Failure.h"
+#include "ScopedEnv.h"
 #include "host/ArrayValues.h"
 #include "host/DateTimeLocale.h"
-#include "host/Exception.h"
 
 using strand::DateTimeValue;
 using strand::String;
+using strand::test::failure;
 
 namespace {
-
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        setenv(name, value, 1);
-        tzset();
-    }
-    ~ScopedEnv() {
-        if (m_old)
-            setenv(m_name.c_str(), m_old->c_str(), 1);
-        else
-            unsetenv(m_name.c_str());
-        tzset();
-    }
-
-  private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
 
 DateTimeValue dateTime(int32_t y, int32_t mo, int32_t d, int32_t h, int32_t mi, int32_t s) {
     DateTimeValue v;
@@ -51,15 +29,6 @@ DateTimeValue dateTime(int32_t y, int32_t mo, int32_t d, int32_t h, int32_t mi, 
 
 std::string textOf(const strand::Value& v) {
     return v.toString().toUtf8();
-}
-
-std::string failure(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const strand::Exception& e) {
-        return e.getErrorMessageBlock().toUtf8();
-    }
-    return "no failure";
 }
 
 TEST(DateTimeValue, IsAHostValue) {
@@ -72,13 +41,11 @@ TEST(DateTimeValue, IsAHostValue) {
     EXPECT_EQ(d.getInteger(), 2451545);
     EXPECT_TRUE(d.getBool());
     EXPECT_EQ(d.getNumValues(), 1);
-
     strand::Ptr<strand::Value> copy = d.cloneValue();
     EXPECT_TRUE(copy->equals(d));
     static_cast<DateTimeValue&>(*copy).addDays(1);
     EXPECT_EQ(textOf(*copy), "2000-01-02 12:00:00");
     EXPECT_EQ(textOf(d), "2000-01-01 12:00:00");
-
     DateTimeValue empty;
     EXPECT_TRUE(std::isnan(empty.getDouble()));
     EXPECT_EQ(textOf(empty), "");
@@ -100,7 +67,6 @@ TEST(DateTimeValue, ConvertsFromAndToOtherValues) {
     d.assignFrom(strand::NullValue::instance());
     EXPECT_FALSE(d.isFieldDefined(DateTimeValue::Day));
     EXPECT_THROW(d.assignFrom(strand::DoubleValue(std::nan(""))), strand::Exception);
-
     const DateTimeValue christmas = dateTime(2006, 12, 25, 0, 0, 0);
     strand::StringValue text;
     text.assignFrom(christmas);

