@@ -22,13 +22,7 @@ namespace {
 // command's reader does: the texts keep their storage, and what the script added goes.
 struct Records {
     DataRecord record;
-    CProperty* id;
-    CProperty* name;
-    CProperty* code;
-    CProperty* price;
-    CProperty* quantity;
-    CProperty* text;
-    CProperty* date;
+    CProperty *id, *name, *code, *price, *quantity, *text, *date;
     std::u16string scratch;
 
     Records() {
