@@ -87,15 +87,10 @@ TEST(DateTimeFormat, DirectivesAndUndefinedFields) {
     for (const Case& c : cases)
         EXPECT_EQ(format(c.format, kChristmas), c.text) << String(c.format).toUtf8();
     EXPECT_EQ(format(u"%Y %a", cal::Fields{-9998, 1, 1, 0, 0, 0, 0}), "-9998 Tue");
-    cal::Fields time;
-    time.hour = 0;
-    time.minute = 30;
-    EXPECT_EQ(format(u"%Y-%m-%d %a %j %V|%H:%M:%S.%L|%I %p", time), "--   |00:30:.|12 AM");
+    EXPECT_EQ(format(u"%Y-%m-%d %a %j %V|%H:%M:%S.%L|%I %p", {.hour = 0, .minute = 30}),
+              "--   |00:30:.|12 AM");
     EXPECT_EQ(format(u"%c|%x|%X|%B", cal::Fields()), "-- ::|--|::|");
-}
-
-// A locale whose formats refer to themselves still ends.
-TEST(DateTimeFormat, LocaleFormatsExpandOnce) {
+    // A locale whose formats refer to themselves still ends.
     DateLocale locale = english();
     locale.dateFormat = u"[%x]";
     locale.timeFormat = u"<%c>";
@@ -105,7 +100,7 @@ TEST(DateTimeFormat, LocaleFormatsExpandOnce) {
     EXPECT_FALSE(strand::parseDateTime(u"[[]]", u"%x", locale, false));
 }
 
-TEST(DateTimeFormat, ParsingWithAFormat) {
+TEST(DateTimeFormat, ParsingWithAFormatAndHostileTexts) {
     struct Case {
         const char16_t* text;
         const char16_t* format;
@@ -159,10 +154,7 @@ TEST(DateTimeFormat, ParsingWithAFormat) {
     EXPECT_EQ(zoneOf(u"12:00 +00:00", u"%H:%M %z"), "UTC");
     EXPECT_EQ(zoneOf(u"12:00 +05", u"%H:%M %z"), "+05:00");
     EXPECT_EQ(zoneOf(u"12:00 CEST", u"%H:%M %Z"), "none");
-}
-
-// Texts that no format reads, however long or odd, give nothing, quickly.
-TEST(DateTimeFormat, HostileTexts) {
+    // Texts that no format reads, however long or odd, give nothing, quickly.
     std::u16string longDigits(10000, u'7');
     std::u16string longDate = u"2006-12-25" + std::u16string(10000, u' ') + u"x";
     std::u16string odd = u"2006-12-25\0T12:00"s;

@@ -135,7 +135,7 @@ TEST(xrRegex, SplitHonoursLimitAndEmptyMatches) {
     EXPECT_EQ(out.vector(), (Strings{u"a", u"b"}));
 }
 
-TEST(xrRegex, SubstituteFirstOrEveryMatch) {
+TEST(xrRegex, SubstituteAndCompileErrors) {
     struct Case {
         const char16_t* pattern;
         const char16_t* replacement;
@@ -162,18 +162,14 @@ TEST(xrRegex, SubstituteFirstOrEveryMatch) {
     EXPECT_EQ(re.Substitute(u"abcb"), u"ac");
     EXPECT_EQ(failure([] { substitute(u"a", u"$2", 0, u"a"); }),
               "Regular expression substitution failed: unknown substring");
-}
-
-TEST(xrRegex, CompileErrorsCarryPcreMessageAndOffset) {
-    xrRegex re;
-    re.SetExpression(u"ok", 0);
+    // A pattern that does not compile drops the one compiled before.
     EXPECT_EQ(failure([&] { re.SetExpression(u"(a", 0); }),
               "Regular expression error at offset 2: missing closing parenthesis");
     EXPECT_FALSE(re.IsCompiled());
     EXPECT_EQ(failure([&] { re.IsMatch(u"a"); }), "Regular expression is not compiled");
 }
 
-TEST(xrRegex, OrdinaryPatternsWorkOnAMegabyteText) {
+TEST(xrRegex, OrdinaryPatternsWorkOnAMegabyteTextAndUnicodeSurrogates) {
     String text;
     for (int i = 0; i < 1024 * 1024; ++i)
         text.append(char16_t(i % 50 == 49 ? u'\n' : u'a' + i % 7));
@@ -182,9 +178,6 @@ TEST(xrRegex, OrdinaryPatternsWorkOnAMegabyteText) {
     // A repeated group records a backtracking point per character.
     EXPECT_TRUE(matches(u"^(?:[a-g]|\\n)*END", 0, text));
     EXPECT_EQ(substitute(u"\\n", u"", xrRegex::Global, text).length(), text.length() - 1024 * 1024 / 50);
-}
-
-TEST(xrRegex, UnicodeSurrogates) {
     const String lone(std::u16string{u'a', char16_t(0xD800), u'b'});
     EXPECT_TRUE(matches(u"^.$", xrRegex::Unicode, u"\U0001F600"));
     EXPECT_FALSE(matches(u"^.$", 0, u"\U0001F600"));
