@@ -17,9 +17,10 @@ using namespace strand;
 
 namespace {
 
-Ptr<CPropertyCollection> read(std::string_view json) {
+Ptr<CPropertyCollection> read(std::string_view json, bool flatten = false) {
     auto target = CPropertyCollection::newInstance();
     cli::JsonReader reader;
+    reader.setFlatten(flatten);
     reader.readObjectInto(json, *target);
     return target;
 }
@@ -30,6 +31,20 @@ std::string readOne(std::string_view json) {
         auto target = read(json);
         const Value& value = target->get(0)->getValue();
         return String(value.getClassName()).toUtf8() + " " + value.toString().toUtf8();
+    } catch (const Exception& e) {
+        return "refused: " + e.getErrorMessageBlock().toUtf8();
+    }
+}
+
+// Each member as name=value, or the refusal's message.
+std::string members(std::string_view json, bool flatten = false) {
+    try {
+        auto target = read(json, flatten);
+        std::string out;
+        for (int32_t i = 0; i < target->getSize(); ++i)
+            out += target->get(i)->getName().toUtf8() + "=" + target->get(i)->getValue().toString().toUtf8() +
+                   " ";
+        return out;
     } catch (const Exception& e) {
         return "refused: " + e.getErrorMessageBlock().toUtf8();
     }
@@ -49,7 +64,6 @@ TEST(JsonValues, ValuesTakeTheClassOfTheirJsonForm) {
         {R"({"v":-9223372036854775808})", "Long -9223372036854775808"},
         {R"({"v":9223372036854775808})", "Double 9223372036854775808"},
         {R"({"v":-9223372036854775809})", "Double -9223372036854775808"},
-        {R"({"v":2.5})", "Double 2.5"},
         {R"({"v":1.0})", "Double 1"},
         {R"({"v":-1.5E-3})", "Double -0.0015"},
         {R"({"v":"a\"b\\c\/d\b\f\n\r\t"})", "String a\"b\\c/d\b\f\n\r\t"},
@@ -67,21 +81,14 @@ TEST(JsonValues, ValuesTakeTheClassOfTheirJsonForm) {
         {R"({"v":["a","b"]})", "StringArray a;b"},
         {R"({"v":[true,false]})", "BooleanArray true;false"},
         {R"({"v":[]})", "ValueArray "},
-        {R"({"v":[true,1]})", "ValueArray true;1"},
         {R"({"v":[1,null,"x"]})", "ValueArray 1;;x"},
     };
     for (const auto& [json, expected] : cases)
         EXPECT_EQ(readOne(json), expected) << json;
 }
 
-TEST(JsonValues, LoneSurrogateEscapesReadAsOneCodeUnit) {
-    auto target = read(R"({"v":"x\ud800", "w":"\udc00"})");
-    EXPECT_EQ(target->get(0)->getValue().toString().view(), (std::u16string{u'x', char16_t(0xD800)}));
-    EXPECT_EQ(target->get(1)->getValue().toString().view(), std::u16string(1, char16_t(0xDC00)));
-}
-
-TEST(JsonValues, MixedArraysKeepEachElementsClassAndNullHasNoValue) {
-    auto target = read(R"({"v":[1,2.5,"a",true,null],"n":null})");
+TEST(JsonValues, MixedArraysKeepEachElementsClassNullHasNoValueAndLoneSurrogatesStay) {
+    auto target = read(R"({"v":[1,2.5,"a",true,null],"n":null,"s":"x\ud800", "t":"\udc00"})");
     const auto* array = dynamic_cast<const ValueArrayValue*>(&target->get(0)->getValue());
     ASSERT_NE(array, nullptr);
     std::string classes;
@@ -89,37 +96,20 @@ TEST(JsonValues, MixedArraysKeepEachElementsClassAndNullHasNoValue) {
         classes += String(array->elementRef(i).getClassName()).toUtf8() + " ";
     EXPECT_EQ(classes, "Long Double String Bool Null ");
     EXPECT_TRUE(target->get(1)->hasNullValue());
+    // A \u escape of a lone surrogate reads as that one code unit.
+    EXPECT_EQ(target->get(2)->getValue().toString().view(), (std::u16string{u'x', char16_t(0xD800)}));
+    EXPECT_EQ(target->get(3)->getValue().toString().view(), std::u16string(1, char16_t(0xDC00)));
 }
 
-TEST(JsonValues, MembersKeepTheirOrderAndNamesThatDifferInCaseAreRefused) {
-    auto target = read("{\"b\":1, \"\xC3\xA9t\xC3\xA9\":2,\n \"x\\u0041\":3}");
-    ASSERT_EQ(target->getSize(), 3);
-    EXPECT_EQ(target->get(0)->getName(), u"b");
-    EXPECT_EQ(target->get(1)->getName(), u"\u00e9t\u00e9");
-    EXPECT_EQ(target->get(2)->getName(), u"xA");
+TEST(JsonValues, MembersKeepTheirOrderFlattenToDottedNamesAndMayNotNameOnePropertyTwice) {
+    EXPECT_EQ(members("{\"b\":1, \"\xC3\xA9t\xC3\xA9\":2,\n \"x\\u0041\":3}"),
+              "b=1 \xC3\xA9t\xC3\xA9=2 xA=3 ");
     // One property for two members would lose one of them.
-    EXPECT_EQ(readOne(R"({"a":1,"b":2,"A":3})"),
+    EXPECT_EQ(members(R"({"a":1,"b":2,"A":3})"),
               "refused: The members 'a' and 'A' name one property (names do not tell A to Z from a to z)");
-    EXPECT_EQ(readOne(R"({"a":1,"a":2})"),
+    EXPECT_EQ(members(R"({"a":1,"a":2})"),
               "refused: The members 'a' and 'a' name one property (names do not tell A to Z from a to z)");
-}
-
-TEST(JsonValues, NestedObjectsFlattenToDottedNames) {
-    auto flat = [](std::string_view json) {
-        auto target = CPropertyCollection::newInstance();
-        cli::JsonReader reader;
-        reader.setFlatten(true);
-        try {
-            reader.readObjectInto(json, *target);
-        } catch (const Exception& e) {
-            return "refused: " + e.getErrorMessageBlock().toUtf8();
-        }
-        std::string out;
-        for (int32_t i = 0; i < target->getSize(); ++i)
-            out += target->get(i)->getName().toUtf8() + "=" + target->get(i)->getValue().toString().toUtf8() +
-                   " ";
-        return out;
-    };
+    auto flat = [](std::string_view json) { return members(json, true); };
     EXPECT_EQ(flat(R"({"b":{"c":2,"d":{"e":"x"}},"f":1})"), "b.c=2 b.d.e=x f=1 ");
     EXPECT_EQ(flat(R"({"a":[{"b":1},{"b":2,"c":[1,2]}]})"), "a.1.b=1 a.2.b=2 a.2.c=1;2 ");
     // Scalars before the first object of an array take their places too.
@@ -134,8 +124,6 @@ TEST(JsonValues, RefusesWhatIsNotAnObjectOfScalarsAndArrays) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", "Empty"},
         {"[1]", "does not have the requested type"},
-        {"3", "does not have the requested type"},
-        {R"({"a":1} {})", "trailing content"},
         {R"({"a":1}])", "trailing content"},
         {R"({"a":{"b":1}})", "The member 'a' holds an object"},
         {R"({"a":[[1]]})", "The member 'a' holds an array inside an array"},
@@ -160,11 +148,9 @@ TEST(JsonValues, RefusesWhatIsNotAnObjectOfScalarsAndArrays) {
         EXPECT_TRUE(result.starts_with("refused: ")) << json << "\n" << result;
         EXPECT_NE(result.find(message), std::string::npos) << json << "\n" << result;
     }
-}
-
-TEST(JsonValues, ARefusedObjectChangesNothingAndTheReaderGoesOn) {
+    // A refused object changes nothing, and the reader goes on.
     auto target = CPropertyCollection::newInstance();
-    target->define(String(u"keep"), IntegerValue(7), 0);
+    target->define(u"keep", IntegerValue(7), 0);
     cli::JsonReader reader;
     EXPECT_THROW(reader.readObjectInto(R"({"keep":1,"new":2,"bad":{}})", *target), Exception);
     ASSERT_EQ(target->getSize(), 1);
@@ -175,7 +161,7 @@ TEST(JsonValues, ARefusedObjectChangesNothingAndTheReaderGoesOn) {
     EXPECT_EQ(target->get(2)->getValue().toString(), u"\u00e9");
 }
 
-TEST(JsonValues, WritesEachKindOfValue) {
+TEST(JsonValues, WritesEachKindOfValueAndEscapesTexts) {
     auto mixed = makePtr<ValueArrayValue>();
     mixed->appendElement(IntegerValue(1));
     mixed->appendElement(StringValue(String(u"x")));
@@ -205,10 +191,7 @@ TEST(JsonValues, WritesEachKindOfValue) {
     };
     for (const auto& [value, json] : cases)
         EXPECT_EQ(written(*value), json) << String(value->getClassName()).toUtf8();
-}
-
-TEST(JsonValues, EscapesTexts) {
-    const std::vector<std::pair<std::u16string, std::string>> cases = {
+    const std::vector<std::pair<std::u16string, std::string>> texts = {
         {u"a\"b\\c/d", R"("a\"b\\c/d")"},
         {u"\b\f\n\r\t", R"("\b\f\n\r\t")"},
         {std::u16string{u'\x01', u'\x1f', u'\0', u'\x7f'}, "\"\\u0001\\u001f\\u0000\x7f\""},
@@ -217,7 +200,7 @@ TEST(JsonValues, EscapesTexts) {
         {std::u16string{char16_t(0xDC00), char16_t(0xDBFF)}, R"("\udc00\udbff")"},
         {std::u16string{char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)}, "\"\\ud83d\xF0\x9F\x98\x80\""},
     };
-    for (const auto& [text, json] : cases)
+    for (const auto& [text, json] : texts)
         EXPECT_EQ(written(StringValue(String(text))), json) << json;
 }
 
@@ -235,11 +218,7 @@ TEST(JsonValues, ARecordOfNumberedMembersStaysAnObject) {
     EXPECT_EQ(written({u"1.["}), R"({"1":{"[":1}})");
     EXPECT_EQ(written({u"1", u"2.a"}), R"({"1":1,"2":{"a":2}})");
     EXPECT_EQ(written({u"a.1", u"a.2.b"}), R"({"a":[1,{"b":2}]})");
-    auto back = CPropertyCollection::newInstance();
-    cli::JsonReader reader;
-    reader.setFlatten(true);
-    reader.readObjectInto(written({u"1.["}), *back);
-    EXPECT_EQ(back->get(0)->getName(), String(u"1.["));
+    EXPECT_EQ(read(written({u"1.["}), true)->get(0)->getName(), u"1.[");
 }
 
 TEST(JsonValues, ARecordSurvivesWritingAndReading) {
@@ -262,7 +241,6 @@ TEST(JsonValues, ARecordSurvivesWritingAndReading) {
     mixed.appendElement(NullValue());
     define(u"mixed", mixed);
     define(u"\u00e9 \"name\"", ValueArrayValue());
-
     std::string json;
     cli::writeObject(*original, json);
     auto copy = read(json);

@@ -29,6 +29,44 @@ inline std::string failure(const std::function<void()>& f, bool block = false) {
     return "no failure";
 }
 
+// "valid" or "invalid", then the invalid details when there are any.
+inline std::string verdict(CParameter& p) {
+    const std::string details = p.getInvalidDetails().toUtf8();
+    return (p.getValid() ? "valid" : "invalid") + (details.empty() ? "" : ": " + details);
+}
+
+// "enabled" or "disabled", then the disabled details when there are any.
+inline std::string enabling(CParameter& p) {
+    const std::string details = p.getDisabledDetails().toUtf8();
+    return (p.getEnabled() ? "enabled" : "disabled") + (details.empty() ? "" : ": " + details);
+}
+
+// Every field of a parameter but its members, as one text: the texts (null or quoted), the static legal
+// values, the rule states and the flags and numbers.
+inline std::string fields(CParameter& p) {
+    std::string out;
+    for (const String& s : {p.getName(), p.getHelp(), p.getType(), p.getGuid(), p.getValidationScript(),
+                            p.getEnablingScript(), p.getLegalValuesScript(), p.getRawValue().toString()})
+        out += (s.isNull() ? "null" : "'" + s.toUtf8() + "'") + " ";
+    out += "[";
+    for (const String& s : p.getStaticLegalValues().vector())
+        out += s.toUtf8() + ";";
+    out += "] ";
+    for (const iPropertyCollection* state :
+         {p.getValidationState(), p.getEnablingState(), p.getLegalValuesState()}) {
+        out += state ? "{" : "none ";
+        for (int32_t i = 0; state && i < state->getSize(); ++i)
+            out +=
+                state->get(i)->getName().toUtf8() + "=" + state->get(i)->getValue().toString().toUtf8() + " ";
+        out += state ? "} " : "";
+    }
+    for (int64_t n :
+         {int64_t(p.isDataParam()), int64_t(p.getFlags()), int64_t(p.getLegalValuesAreEnforced()),
+          int64_t(p.isExpanded()), int64_t(p.getUserImpl()), int64_t(p.getInfo()->getMetaDataFlags())})
+        out += std::to_string(n) + " ";
+    return out;
+}
+
 struct Component {
     Ptr<CParameterCollection> parameters = CParameterCollection::newInstance();
     Ptr<ComponentContext> context = makePtr<ComponentContext>();
