@@ -90,4 +90,6 @@ TEST(String, Utf8RoundTripMalformedInputAndLoneSurrogates) {
     EXPECT_EQ(String(lone).toUtf8(), "x\xEF\xBF\xBDy");
     const char16_t reversed[] = {char16_t(0xDE00), char16_t(0xD83D), 0};
     EXPECT_EQ(String(reversed).toUtf8(), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    const char16_t beforePrivateUse[] = {char16_t(0xD83D), char16_t(0xE000), 0};
+    EXPECT_EQ(String(beforePrivateUse).toUtf8(), "\xEF\xBF\xBD\xEE\x80\x80");
 }
