@@ -11,24 +11,22 @@
 #include "host/DateTimeValue.h"
 #include "host/PropertyCollection.h"
 #include "host/ValueStream.h"
+#include "TestData.h"
 
 using namespace strand;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
 
+using strand::test::valuesOf;
+
+using strand::test::hexBytes;
+
 template <typename Write>
 Bytes written(int32_t version, Write write) {
     MemoryOutputStream out(version);
     write(out);
     return out.bytes();
-}
-
-Bytes hexBytes(std::string_view digits) {
-    Bytes bytes;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        bytes.push_back(uint8_t(std::stoi(std::string(digits.substr(i, 2)), nullptr, 16)));
-    return bytes;
 }
 
 Bytes intBytes(int32_t v) {
@@ -188,11 +186,6 @@ TEST(ByteStream, StringFailuresCorruptSequencesAndHostileCounts) {
 
 Bytes valueBytes(const Value* value) {
     return written(2, [&](auto& out) { stream::writeValue(out, value); });
-}
-
-template <typename... Values>
-std::vector<Ptr<Value>> valuesOf(Values... values) {
-    return {values...};
 }
 
 Ptr<Value> valueFrom(const Bytes& bytes) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "TestData.h"
 
 using namespace std::literals;
 using strand::Array;
@@ -13,18 +14,12 @@ namespace util = strand::util;
 
 namespace {
 
+using strand::test::hexBytes;
+
 using Bytes = std::vector<uint8_t>;
 
 Array<uint8_t> arrayOf(const Bytes& bytes) {
     return Array<uint8_t>(bytes);
-}
-
-// The bytes of a text of hexadecimal digit pairs, read without the codec under test.
-Bytes hexBytes(std::string_view digits) {
-    Bytes bytes;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        bytes.push_back(uint8_t(std::stoi(std::string(digits.substr(i, 2)), nullptr, 16)));
-    return bytes;
 }
 
 Bytes asciiBytes(std::string_view text) {

@@ -7,18 +7,17 @@
 #include <algorithm>
 #include <cmath>
 #include <vector>
+#include "TestData.h"
 
 using namespace strand;
 
 namespace {
+
+using strand::test::valuesOf;
 String text(const Value& v) {
     return v.toString();
 }
 
-template <typename... Values>
-std::vector<Ptr<Value>> valuesOf(Values... values) {
-    return {values...};
-}
 }  // namespace
 
 TEST(Value, ScalarFormsAndTextConversions) {

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <memory>
 
 #include "CaseFile.h"
+#include "ScopedEnv.h"
 #include "expr/Exceptions.h"
 #include "host/ArrayValues.h"
 #include "host/Util.h"
@@ -73,7 +73,8 @@ struct Outcome {
     bool parsed = true;
 };
 
-// Sets the environment variables of a case for its life, and puts back what they were.
+// Sets the environment variables of a case for its life, and puts back what they were, the last set
+// first (a case may set one variable twice).
 class CaseEnvironment {
   public:
     explicit CaseEnvironment(const test::ScriptCase& c) {
@@ -82,27 +83,20 @@ class CaseEnvironment {
                 continue;
             const std::string assignment = d.text.toUtf8();
             const size_t equals = assignment.find('=');
-            const std::string name = assignment.substr(0, equals);
-            const char* old = std::getenv(name.c_str());
-            m_saved.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
-            setenv(name.c_str(), equals == std::string::npos ? "" : assignment.c_str() + equals + 1, 1);
+            m_set.push_back(std::make_unique<ScopedEnv>(
+                assignment.substr(0, equals).c_str(),
+                equals == std::string::npos ? "" : assignment.c_str() + equals + 1));
         }
-        tzset();
     }
     ~CaseEnvironment() {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-        tzset();
+        while (!m_set.empty())
+            m_set.pop_back();
     }
     CaseEnvironment(const CaseEnvironment&) = delete;
     CaseEnvironment& operator=(const CaseEnvironment&) = delete;
 
   private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+    std::vector<std::unique_ptr<ScopedEnv>> m_set;
 };
 
 Outcome run(const test::ScriptCase& c, ComponentContext& component, DataRecord& record) {

@@ -1,6 +1,6 @@
 #pragma once
 // Sets (or, given nullptr, removes) an environment variable for the life of a test and puts back what
-// it was; the C library re-reads TZ each time.
+// it was; the C library re-reads TZ each time. Header-only, for the host suites as well.
 
 #include <cstdlib>
 #include <ctime>
